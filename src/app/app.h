@@ -1,0 +1,51 @@
+// Application shell: the control window with its status line, the window
+// globals, showing and hiding the tool windows, the program's shortcuts.
+#ifndef ORVANE_APP_H
+#define ORVANE_APP_H
+
+class Fl_Double_Window;
+class Fl_Output;
+class Fl_Widget;
+
+extern Fl_Double_Window* ControlWindow;
+extern Fl_Double_Window* FadersWindow;
+extern Fl_Double_Window* EffectsWindow;
+extern Fl_Double_Window* PrefsWindow;
+extern Fl_Double_Window* SubWindow;
+extern Fl_Double_Window* VCAWindow;
+extern Fl_Double_Window* ReverbWindow;
+extern Fl_Output* TextResponse;
+
+// Builds the control window, shows it and returns it.
+Fl_Double_Window* make_window4();
+// Builds all seven windows in start-up order (the control window last,
+// shown at once when show is true) and installs the program's shortcuts.
+void BuildAllWindows(bool show);
+
+void ShowFaders();
+void ShowEffects();
+void ShowPrefs();
+void ShowSubs();
+void ShowVCAs();
+void ShowReverb();
+void HideFaders();
+void HideEffects();
+void HidePrefs();
+void HideSubs();
+void HideVCAs();
+void HideReverb();
+void ProgramExit();
+
+// Status line: show tbuffer, or clear the field.
+void ShowStatus();
+void ClearStatus();
+
+// Installs the dispatcher that runs the program's Ctrl shortcuts before any
+// widget sees the key, so that a focused text field cannot swallow them.
+void InstallShortcuts();
+
+// A widget callback that runs a function of no arguments.
+template <void (*F)()>
+void Call(Fl_Widget*, void*) { F(); }
+
+#endif

@@ -1,0 +1,188 @@
+// The control window: status line, Show and Hide of the six tool windows,
+// Mix, the Recall and Store menus, Quit; and the program's shortcuts.
+#include "app.h"
+
+#include <cstdlib>
+
+#include <FL/Fl.H>
+#include <FL/Fl_Box.H>
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
+#include <FL/Fl_Menu_Button.H>
+#include <FL/Fl_Menu_Item.H>
+#include <FL/Fl_Output.H>
+
+#include "../effects/effects.h"
+#include "../faders/faders.h"
+#include "../files/files.h"
+#include "../model/model.h"
+#include "../prefs/prefs.h"
+#include "../routing/routing.h"
+
+Fl_Double_Window* ControlWindow;
+Fl_Double_Window* FadersWindow;
+Fl_Double_Window* EffectsWindow;
+Fl_Double_Window* PrefsWindow;
+Fl_Double_Window* SubWindow;
+Fl_Double_Window* VCAWindow;
+Fl_Double_Window* ReverbWindow;
+Fl_Output* TextResponse;
+
+static void Show(Fl_Double_Window* w) { if (w) w->show(); }
+static void Hide(Fl_Double_Window* w) { if (w) w->hide(); }
+
+void ShowFaders() { Show(FadersWindow); }
+void ShowEffects() { Show(EffectsWindow); }
+void ShowPrefs() { UpdatePreferences(); Show(PrefsWindow); }
+void ShowSubs() { Show(SubWindow); }
+void ShowVCAs() { Show(VCAWindow); }
+void ShowReverb() { Show(ReverbWindow); }
+void HideFaders() { Hide(FadersWindow); }
+void HideEffects() { Hide(EffectsWindow); }
+void HidePrefs() { Hide(PrefsWindow); }
+void HideSubs() { Hide(SubWindow); }
+void HideVCAs() { Hide(VCAWindow); }
+void HideReverb() { Hide(ReverbWindow); }
+
+void ProgramExit() { exit(0); }
+
+void ShowStatus() { if (TextResponse) TextResponse->value(tbuffer); }
+void ClearStatus() { if (TextResponse) TextResponse->value(""); }
+
+// One row a widget of the control window, in creation order.
+enum Kind { BUTTON, HIDE_BUTTON, CAPTION, STATUS, MENU };
+struct ControlRow {
+  Kind kind;
+  const char* label;
+  int x, y, w, h;
+  int shortcut;
+  void (*action)();
+  const Fl_Menu_Item* menu;
+};
+
+static Fl_Menu_Item menu_Recall[] = {
+  {"Recall Faders / Effects", 0, Call<StageReadFromFile>, 0, 0, FL_NORMAL_LABEL, 0, 14, 0},
+  {"Recall Track Names", 0, Call<ReadTracksFile>, 0, 0, FL_NORMAL_LABEL, 0, 14, 0},
+  {"Recall Preferences", 0, Call<ReadPreferencesFile>, 0, 0, FL_NORMAL_LABEL, 0, 14, 0},
+  {"Recall All", 0, Call<RecallAll>, 0, 0, FL_NORMAL_LABEL, 0, 14, 0},
+  {0, 0, 0, 0, 0, 0, 0, 0, 0}
+};
+
+static Fl_Menu_Item menu_Store[] = {
+  {"Store Faders / Effects", 0, Call<StageWriteToFile>, 0, 0, FL_NORMAL_LABEL, 0, 14, 0},
+  {"Store Track Names", 0, Call<WriteTracksFile>, 0, 0, FL_NORMAL_LABEL, 0, 14, 0},
+  {"Store Preferences", 0, Call<WritePreferencesFile>, 0, 0, FL_NORMAL_LABEL, 0, 14, 0},
+  {"Store All", FL_CTRL + 's', Call<SaveAll>, 0, 0, FL_NORMAL_LABEL, 0, 14, 0},
+  {0, 0, 0, 0, 0, 0, 0, 0, 0}
+};
+
+static const int S = FL_CTRL | FL_SHIFT;
+static const ControlRow control_rows[] = {
+  {BUTTON, "Mix", 295, 50, 82, 20, FL_CTRL + 'm', Mix, 0},
+  {BUTTON, "Show", 8, 71, 40, 20, FL_CTRL + 'f', ShowFaders, 0},
+  {BUTTON, "Show", 198, 127, 40, 20, FL_CTRL + 'p', ShowPrefs, 0},
+  {BUTTON, "Show", 103, 71, 40, 20, FL_CTRL + 'e', ShowEffects, 0},
+  {BUTTON, "Show", 10, 127, 40, 20, FL_CTRL + 'g', ShowSubs, 0},
+  {STATUS, 0, 8, 15, 367, 20, 0, 0, 0},
+  {CAPTION, "Faders", 30, 47, 32, 16, 0, 0, 0},
+  {CAPTION, "Effects", 127, 47, 32, 16, 0, 0, 0},
+  {CAPTION, "Preferences", 224, 103, 32, 16, 0, 0, 0},
+  {CAPTION, "Subs", 34, 102, 32, 16, 0, 0, 0},
+  {HIDE_BUTTON, "Hide", 50, 71, 40, 20, S + 'f', HideFaders, 0},
+  {HIDE_BUTTON, "Hide", 145, 71, 40, 20, S + 'e', HideEffects, 0},
+  {HIDE_BUTTON, "Hide", 240, 127, 40, 20, S + 'p', HidePrefs, 0},
+  {HIDE_BUTTON, "Hide", 52, 127, 40, 20, S + 'g', HideSubs, 0},
+  {BUTTON, "Quit", 336, 140, 41, 20, FL_CTRL + 'q', ProgramExit, 0},
+  {MENU, "Recall", 295, 80, 82, 20, 0, 0, menu_Recall},
+  {MENU, "Store", 295, 110, 82, 20, 0, 0, menu_Store},
+  {BUTTON, "Show", 103, 127, 40, 20, FL_CTRL + 'v', ShowVCAs, 0},
+  {CAPTION, "VCAs", 127, 102, 32, 16, 0, 0, 0},
+  {HIDE_BUTTON, "Hide", 145, 127, 40, 20, S + 'v', HideVCAs, 0},
+  {BUTTON, "Show", 198, 71, 40, 20, FL_CTRL + 'r', ShowReverb, 0},
+  {CAPTION, "Reverb", 222, 47, 32, 16, 0, 0, 0},
+  {HIDE_BUTTON, "Hide", 240, 71, 40, 20, S + 'r', HideReverb, 0},
+};
+
+static void RunAction(Fl_Widget*, void* action) {
+  reinterpret_cast<void (*)()>(action)();
+}
+
+static Fl_Double_Window* build_control_window() {
+  Fl_Double_Window* w = new Fl_Double_Window(390, 175, "Orvane");
+  w->color((Fl_Color)97);
+  for (const ControlRow& r : control_rows) {
+    switch (r.kind) {
+      case BUTTON:
+      case HIDE_BUTTON: {
+        Fl_Button* o = new Fl_Button(r.x, r.y, r.w, r.h, r.label);
+        o->shortcut(r.shortcut);
+        if (r.kind == HIDE_BUTTON) o->color((Fl_Color)45);
+        if (r.action != Mix && r.action != ProgramExit) o->labelsize(12);
+        o->callback(RunAction, reinterpret_cast<void*>(r.action));
+        break;
+      }
+      case STATUS: {
+        TextResponse = new Fl_Output(r.x, r.y, r.w, r.h);
+        TextResponse->labelsize(12);
+        TextResponse->textsize(12);
+        break;
+      }
+      case CAPTION: {
+        Fl_Box* o = new Fl_Box(r.x, r.y, r.w, r.h, r.label);
+        o->color((Fl_Color)48);
+        o->labelsize(12);
+        o->labelcolor((Fl_Color)215);
+        break;
+      }
+      case MENU: {
+        Fl_Menu_Button* o = new Fl_Menu_Button(r.x, r.y, r.w, r.h, r.label);
+        o->menu(r.menu);
+        break;
+      }
+    }
+  }
+  w->end();
+  ControlWindow = w;
+  return w;
+}
+
+Fl_Double_Window* make_window4() {
+  Fl_Double_Window* w = build_control_window();
+  w->show();
+  return w;
+}
+
+void BuildAllWindows(bool show) {
+  EffectsWindow = make_window1();
+  FadersWindow = make_window2();
+  PrefsWindow = make_window3();
+  SubWindow = make_window5();
+  VCAWindow = make_window6();
+  ReverbWindow = make_window7();
+  if (show)
+    make_window4();
+  else
+    build_control_window();
+  InstallShortcuts();
+}
+
+// The program's shortcuts, run before any widget sees the key: the control
+// window's buttons and "Store All". The Mix buttons of the tool windows
+// share Ctrl+m with the control window's.
+
+static bool MatchShortcut(int keys) {
+  int mods = Fl::event_state() & (FL_CTRL | FL_SHIFT | FL_ALT | FL_META);
+  return mods == (keys & (FL_CTRL | FL_SHIFT)) && Fl::event_key() == (keys & 0xffff);
+}
+
+static int Dispatch(int event, Fl_Window* w) {
+  if ((event == FL_KEYBOARD || event == FL_SHORTCUT) && !Fl::modal() &&
+      (Fl::event_state() & FL_CTRL)) {
+    for (const ControlRow& r : control_rows)
+      if (r.shortcut && MatchShortcut(r.shortcut)) { r.action(); return 1; }
+    if (MatchShortcut(FL_CTRL + 's')) { SaveAll(); return 1; }
+  }
+  return Fl::handle_(event, w);
+}
+
+void InstallShortcuts() { Fl::event_dispatch(Dispatch); }

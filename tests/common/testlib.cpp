@@ -1,0 +1,40 @@
+#include "testlib.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+std::string Golden(const std::string& name) {
+  return ReadFileBytes(std::string(ORVANE_SOURCE_DIR) + "/tests/golden/" + name);
+}
+
+ScopedWorkDir::ScopedWorkDir() {
+  char buf[4096];
+  old_ = getcwd(buf, sizeof buf) ? buf : ".";
+  char tmpl[] = "/tmp/orvane-test-XXXXXX";
+  dir_ = mkdtemp(tmpl);
+  if (chdir(dir_.c_str()) != 0) abort();
+}
+
+ScopedWorkDir::~ScopedWorkDir() {
+  if (chdir(old_.c_str()) != 0) abort();
+  std::error_code ec;
+  std::filesystem::remove_all(dir_, ec);
+}

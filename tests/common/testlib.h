@@ -1,0 +1,30 @@
+// Test support shared by every test binary.
+#ifndef ORVANE_TESTLIB_H
+#define ORVANE_TESTLIB_H
+
+#include <string>
+
+// Makes a fresh temporary directory, changes into it, and on destruction
+// changes back and removes it with everything in it.
+class ScopedWorkDir {
+ public:
+  ScopedWorkDir();
+  ~ScopedWorkDir();
+  const std::string& path() const { return dir_; }
+ private:
+  std::string dir_, old_;
+};
+
+// Whole file as bytes ("" when missing); whether it exists.
+std::string ReadFileBytes(const std::string& path);
+bool FileExists(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+
+// A golden file under tests/golden/.
+std::string Golden(const std::string& name);
+
+// Builds every window of the editor once per test binary (no display
+// needed) on a freshly reset model, as main does before the event loop.
+void BuildEditorOnce();
+
+#endif
