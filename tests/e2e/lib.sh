@@ -1,0 +1,114 @@
+# Shared by the end-to-end tests: a private Xvfb display, a temporary working
+# directory, the real orvane started in it, and xdotool helpers.
+# Use: source "$(dirname "$0")/lib.sh"; e2e_setup; start_orvane; ...
+set -euo pipefail
+
+ORVANE_BIN=${ORVANE_BIN:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../../build" && pwd)}
+ORVANE_SRC=${ORVANE_SRC:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+ARTIFACTS=${ARTIFACTS:-$ORVANE_BIN/e2e-artifacts}
+mkdir -p "$ARTIFACTS"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+_e2e_cleanup() {
+  [ -n "${ORVANE_PID:-}" ] && kill "$ORVANE_PID" 2>/dev/null || true
+  [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+  [ -n "${WORK:-}" ] && rm -rf "$WORK"
+}
+
+# Starts Xvfb on a free display and makes a working directory ($WORK).
+e2e_setup() {
+  local d
+  for d in $(seq 50 150); do
+    [ -e /tmp/.X$d-lock ] && continue
+    Xvfb ":$d" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    XVFB_PID=$!
+    sleep 0.5
+    if kill -0 "$XVFB_PID" 2>/dev/null && xdpyinfo -display ":$d" >/dev/null 2>&1; then
+      export DISPLAY=":$d"
+      break
+    fi
+    XVFB_PID=
+  done
+  [ -n "${XVFB_PID:-}" ] || fail "no Xvfb display could be started"
+  WORK=$(mktemp -d /tmp/orvane-e2e-XXXXXX)
+  trap _e2e_cleanup EXIT
+}
+
+# Starts the editor in $WORK (extra PATH entries first in $E2E_PATH).
+start_orvane() {
+  ( cd "$WORK" && PATH="${E2E_PATH:+$E2E_PATH:}$PATH" exec "$ORVANE_BIN/orvane" ) \
+    >"$WORK/.stdout" 2>"$WORK/.stderr" &
+  ORVANE_PID=$!
+  window_id Orvane >/dev/null
+}
+
+# The X window id of the window titled exactly NAME (waits up to 10 s).
+window_id() {
+  local id i
+  for i in $(seq 1 100); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  fail "window '$1' did not appear"
+}
+
+# True when a window titled NAME is mapped.
+window_visible() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+
+# Waits until no visible window has the title NAME.
+wait_hidden() {
+  local i
+  for i in $(seq 1 100); do window_visible "$1" || return 0; sleep 0.1; done
+  fail "window '$1' is still shown"
+}
+
+# Gives the keyboard focus to window NAME and types keys (xdotool names).
+keys_to() {
+  local id; id=$(window_id "$1"); shift
+  xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+  sleep 0.2
+  xdotool key --clearmodifiers --delay 80 "$@"
+  sleep 0.3
+}
+
+# Types text into whatever has the focus in window NAME.
+type_to() {
+  local id; id=$(window_id "$1"); shift
+  xdotool windowfocus "$id"; sleep 0.1
+  xdotool type --delay 60 "$1"
+  sleep 0.2
+}
+
+# Clicks at x y inside window NAME.
+click_in() {
+  local id; id=$(window_id "$1")
+  xdotool mousemove --window "$id" "$2" "$3" sleep 0.1 click 1
+  sleep 0.3
+}
+
+# Saves a PNG of window NAME as $ARTIFACTS/FILE.
+screenshot() {
+  local id; id=$(window_id "$1")
+  import -window "$id" "$ARTIFACTS/$2"
+}
+
+# Waits until the editor has exited; its status in $ORVANE_STATUS.
+wait_exit() {
+  local i
+  for i in $(seq 1 100); do
+    kill -0 "$ORVANE_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill -0 "$ORVANE_PID" 2>/dev/null && fail "orvane did not exit"
+  set +e; wait "$ORVANE_PID"; ORVANE_STATUS=$?; set -e
+  ORVANE_PID=
+}
+
+# Waits until FILE exists in $WORK.
+wait_file() {
+  local i
+  for i in $(seq 1 100); do [ -e "$WORK/$1" ] && return 0; sleep 0.1; done
+  fail "$1 was not written"
+}
