@@ -1,0 +1,28 @@
+// The engine's effects: one chain per channel slot (input channel, submix
+// or master) built once from that slot's effect records, and the two
+// global reverbs fed by the send buses.
+#ifndef VORLAX4_FX_H
+#define VORLAX4_FX_H
+
+struct FxChain;
+struct ReverbUnit;
+
+// Builds the chain of slot from the model's records (only the effects whose
+// on flag is 1.0, in the engine's order). Returns nullptr when no effect of
+// the slot is on, so that a bypassed channel costs nothing.
+FxChain* FxChainCreate(int slot, double rate);
+// Look-ahead of the chain in samples (the caller delays the other channels).
+int FxChainLatency(const FxChain* chain);
+// Processes frames samples of a stereo block in place.
+void FxChainProcess(FxChain* chain, float* left, float* right, int frames);
+void FxChainDestroy(FxChain* chain);
+
+// The reverb (Prtn, Prhp, Prlp, Prev_width, Prev_position) and the tap
+// reverb (Ptrtn), built from the model. Process reads a mono send bus and
+// ADDS the return, at its return level, into outL and outR.
+ReverbUnit* ReverbCreate(double rate);
+ReverbUnit* TapReverbCreate(double rate);
+void ReverbProcess(ReverbUnit* unit, const float* in, float* outL, float* outR, int frames);
+void ReverbDestroy(ReverbUnit* unit);
+
+#endif
