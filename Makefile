@@ -4,7 +4,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test run clean
+.PHONY: all deps build test test-asan test-fuzz run clean
 
 all: build
 
@@ -17,8 +17,21 @@ $(BUILD)/CMakeCache.txt:
 build: deps $(BUILD)/CMakeCache.txt
 	@cmake --build $(BUILD) -j$(JOBS)
 
-test: build
+# Every layer: the sanitizer build of the whole suite, the fuzzers (corpus
+# replay and 20 s each), then the plain build's suite.
+test: build test-asan test-fuzz
 	@ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+ASAN_BUILD ?= build-asan
+test-asan: deps
+	@[ -f $(ASAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(ASAN_BUILD) -DORVANE_SANITIZE=ON \
+	   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(ASAN_BUILD) -j$(JOBS)
+	@ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	   ctest --test-dir $(ASAN_BUILD) --output-on-failure -j$(JOBS)
+
+test-fuzz: deps
+	@scripts/fuzz 20
 
 # The demo is copied once, so the repository's copy is never written to.
 run: build
