@@ -5,12 +5,49 @@
 #define ORVANE_FILES_H
 
 #include <cstddef>
+#include <string>
+
+// The text in which faders.txt is read and built. It grows with the mix.
+extern std::string reserve_fbuff;
 
 // --- FLTK-free core: parse a file's text into the model (overlaying it) ---
+// The length is authoritative: the text needs no terminator and may hold NULs.
 void ParseFaderText(const char* text, size_t len);   // ParseBufferMulti + ReadVolumes
 void ParsePrefsText(const char* text, size_t len);
 void ParseTracksText(const char* text, size_t len);
 bool CheckForKey(const char* field);
+
+// --- FLTK-free core: the text each writer would write, without a file ---
+// old is the previous file's text ("" when there is none).
+std::string BuildFaderText(const std::string& old);
+std::string BuildPrefsText(const std::string& old);
+// Like the tracks writer, names unnamed channels below the last one "----"
+// and mutes them in the model.
+std::string BuildTracksText();
+
+// --- faders.txt, step by step ---
+std::string& ScrubEffects(std::string& text);      // mix-name line + kept lines
+std::string& AppendBuffer(std::string& text);      // routing, effects, reverbs
+std::string& VolumeVarnToText(std::string& text);  // pan, rows, points, "end"
+// Saves text as faders.txt the safe way; bytes saved, or -1 when the file
+// was not saved (the old one is untouched, the reason is in tbuffer).
+long WriteFaderFile(const std::string& text);
+// Loads faders.txt into reserve_fbuff; bytes read (0 when nothing was read).
+long ReadFaderFile();
+bool MakeNewFile();
+void ParseBufferMulti(const char* text, size_t len);
+void ReadVolumes(const char* text, size_t len);
+
+// --- prefs.txt ---
+std::string& ScrubPrefs(std::string& text);        // the carried lines only
+
+// --- The file steps without widgets: each leaves its report in tbuffer ---
+bool SaveFaderFile();    // false: faders.txt not saved
+long LoadFaderFile();    // read and parse faders.txt; bytes read
+bool SavePrefsFile();    // false: prefs.txt not saved
+bool LoadPrefsFile();    // false: no prefs.txt (nothing changed, no report)
+bool SaveTracksFile();   // false: tracks.txt not saved
+bool LoadTracksFile();   // false: no tracks.txt (nothing changed, no report)
 
 // --- Actions of the control window (report in the status line) ---
 void StageReadFromFile();
