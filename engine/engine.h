@@ -1,0 +1,50 @@
+// The render engine's core: loads the three mix files into the editor's mix
+// model, checks every source, and renders the model in memory to a WAV file.
+// The program vorlax4 (main.cpp) is a thin command line around it; tests and
+// benchmarks render from a model they set up themselves.
+#ifndef VORLAX4_ENGINE_H
+#define VORLAX4_ENGINE_H
+
+#include <string>
+#include <vector>
+
+#define VORLAX4_VERSION "1.065"
+
+// Exit statuses of vorlax4.
+enum { EXIT_RENDERED = 0, EXIT_BAD_COMMAND_LINE = 1, EXIT_NOT_RENDERED = 2 };
+
+// Resets the model and reads faders.txt, tracks.txt and prefs.txt of the
+// working directory with the editor's readers. Every file that is missing or
+// unreadable adds a message naming it and the cause; false when any failed.
+bool LoadMixFiles(std::vector<std::string>* errors);
+
+struct RenderOptions {
+  std::string output;     // the file to write; empty: MixDirName/MixName.wav
+  bool progress = false;  // an updating "rendering NAME: N%" line on stderr
+  int blockFrames = 2048; // frames per processing block
+  int threads = 0;        // worker threads for the channels; 0: one per core
+};
+
+struct RenderReport {
+  std::string output;     // the path written
+  long long frames = 0;   // frames in the file
+  int rate = 0, channels = 0, bits = 0;
+  double peak = 0;        // largest absolute sample before clipping, full scale 1
+  long long clipped = 0;  // samples clipped at the output
+  double seconds = 0;     // wall-clock time of the render
+};
+
+// The default output: MixDirName/MixName.wav (working directory when
+// MixDirName is empty, "/" in the name made "_").
+std::string DefaultOutputPath();
+
+// Renders the model as it stands. Before any audio is read every source is
+// checked; all problems are added to errors (each naming its file and the
+// cause) and nothing is written. Returns EXIT_RENDERED or EXIT_NOT_RENDERED.
+int RenderModel(const RenderOptions& options, RenderReport* report,
+                std::vector<std::string>* errors);
+
+// The one summary line printed on standard output (without newline).
+std::string SummaryLine(const RenderReport& report);
+
+#endif

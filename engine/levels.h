@@ -1,0 +1,41 @@
+// Fader automation: the level of a channel slot over time, built from the
+// slot's automation points, and the per-sample gains of a block.
+#ifndef VORLAX4_LEVELS_H
+#define VORLAX4_LEVELS_H
+
+#include <vector>
+
+// One move: from the level reached at start, to `to` dB over ramp frames,
+// the fraction x of the ramp giving the fraction x^shape of the move.
+struct LevelMove {
+  double start;  // frames from time 0 (may be negative)
+  double from, to;
+  double ramp;   // frames, 0: at once
+  double shape;
+};
+
+// A slot's level: its moves in the order they apply. Before the first move,
+// and with none, the level is 0 dB.
+struct Level {
+  std::vector<LevelMove> moves;
+};
+
+// dB at or below which a level is silence.
+constexpr double kSilentDb = -144.0;
+
+// Time of a time-index row in seconds (min x 60 + sec + msec / 1000).
+double RowSeconds(int row);
+// The level of slot from the points of the rows in use.
+Level BuildLevel(int slot, double rate);
+// Exact level in dB at frame k.
+double LevelDbAt(const Level& level, double k);
+// Frame at which the last move ends (0 when there is none or it ends before).
+double LevelEndFrame(const Level& level);
+
+// Gains of the n frames from frame k0 for the sum in dB of count levels (a
+// channel's own and its VCAs'), silence when any of them is at -144 dB or
+// below. Returns true when the gain is the same for all n frames; then only
+// gain[0] is set.
+bool LevelGains(const Level* const* levels, int count, long long k0, int n, float* gain);
+
+#endif

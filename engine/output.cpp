@@ -1,0 +1,177 @@
+#include "output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+char wavTempPath[4096];
+
+static std::string Cause(const std::string& path, const char* what) {
+  return path + ": " + what + ": " + strerror(errno);
+}
+
+bool WavOpen(WavOut* out, const std::string& path, int rate, int channels, int bits,
+             int dither, std::string* error) {
+  out->path = path;
+  out->bits = bits;
+  out->channels = channels;
+  out->dither = dither > 0 ? dither : 0;
+  size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    *error = path + ": is a directory";
+    return false;
+  }
+  out->temp = dir + "." + base + ".XXXXXX";
+  if (out->temp.size() >= sizeof wavTempPath) {
+    *error = path + ": the name is too long";
+    return false;
+  }
+  std::vector<char> name(out->temp.begin(), out->temp.end());
+  name.push_back(0);
+  out->fd = mkstemp(name.data());
+  if (out->fd < 0) {
+    *error = Cause(path, "cannot create the output");
+    return false;
+  }
+  out->temp = name.data();
+  memcpy(wavTempPath, name.data(), name.size());
+  // mkstemp makes the file private; give it the usual permissions.
+  mode_t mask = umask(0);
+  umask(mask);
+  fchmod(out->fd, 0666 & ~mask);
+  SF_INFO info;
+  memset(&info, 0, sizeof info);
+  info.samplerate = rate;
+  info.channels = channels;
+  info.format = SF_FORMAT_WAV | (bits == 16 ? SF_FORMAT_PCM_16 : SF_FORMAT_PCM_24);
+  out->file = sf_open_fd(out->fd, SFM_WRITE, &info, SF_FALSE);
+  if (!out->file) {
+    *error = path + ": cannot write the output: " + sf_strerror(nullptr);
+    WavAbort(out);
+    return false;
+  }
+  return true;
+}
+
+// A uniform value in [0, 1) fixed by its position: splitmix64 of the key.
+static inline uint64_t Mix64(uint64_t z) {
+  z += 0x9e3779b97f4a7c15ULL;
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+  return z ^ (z >> 31);
+}
+
+// The output word of sample x of frame index, side c.
+static inline int Quantize(WavOut* out, float x, long long index, int c) {
+  const double scale = out->bits == 16 ? 32768.0 : 8388608.0;
+  double ax = std::fabs(double(x));
+  if (ax > out->peak) out->peak = ax;
+  double y = double(x) * scale;
+  if (!(y == y)) y = 0;  // NaN
+  if (out->dither) {
+    uint64_t h = Mix64(uint64_t(index) * 2 + uint64_t(c));
+    double u1 = double(h >> 40) * (1.0 / 16777216.0);
+    double u2 = double(h & 0xffffff) * (1.0 / 16777216.0);
+    y += out->dither * (u1 + u2 - 1.0);
+  }
+  y = std::nearbyint(y);
+  if (y > scale - 1) {
+    out->clipped++;
+    y = scale - 1;
+  } else if (y < -scale) {
+    out->clipped++;
+    y = -scale;
+  }
+  return int(y) * (out->bits == 16 ? 65536 : 256);
+}
+
+static bool WriteWords(WavOut* out, int n, std::string* error) {
+  sf_count_t done = sf_writef_int(out->file, out->words.data(), n);
+  if (done != n) {
+    int e = errno;
+    *error = out->path + ": cannot write the output: " + sf_strerror(out->file);
+    if (e) *error += std::string(" (") + strerror(e) + ")";
+    return false;
+  }
+  out->frames += n;
+  return true;
+}
+
+bool WavWrite(WavOut* out, const float* left, const float* right, int n, long long index,
+              std::string* error) {
+  out->words.resize(size_t(n) * out->channels);
+  int* w = out->words.data();
+  if (out->channels == 1) {
+    for (int i = 0; i < n; i++) w[i] = Quantize(out, 0.5f * (left[i] + right[i]), index + i, 0);
+  } else {
+    for (int i = 0; i < n; i++) {
+      w[2 * i] = Quantize(out, left[i], index + i, 0);
+      w[2 * i + 1] = Quantize(out, right[i], index + i, 1);
+    }
+  }
+  return WriteWords(out, n, error);
+}
+
+bool WavWriteSilence(WavOut* out, int n, long long index, std::string* error) {
+  out->words.resize(size_t(n) * out->channels);
+  int* w = out->words.data();
+  for (int i = 0; i < n; i++)
+    for (int c = 0; c < out->channels; c++) w[i * out->channels + c] = Quantize(out, 0.0f, index + i, c);
+  return WriteWords(out, n, error);
+}
+
+bool WavFinish(WavOut* out, std::string* error) {
+  errno = 0;
+  sf_write_sync(out->file);
+  int err = sf_error(out->file);
+  if (err) {
+    *error = out->path + ": cannot write the output: " + sf_error_number(err);
+    WavAbort(out);
+    return false;
+  }
+  sf_close(out->file);
+  out->file = nullptr;
+  // The header is rewritten on close: check that the whole file is there.
+  struct stat st;
+  long long data = out->frames * out->channels * (out->bits / 8);
+  if (fstat(out->fd, &st) != 0 || st.st_size < 44 + data) {
+    *error = out->path + ": cannot write the output: the file came out short";
+    WavAbort(out);
+    return false;
+  }
+  if (fsync(out->fd) != 0) {
+    *error = Cause(out->path, "cannot write the output");
+    WavAbort(out);
+    return false;
+  }
+  int fd = out->fd;
+  out->fd = -1;
+  if (close(fd) != 0) {
+    *error = Cause(out->path, "cannot write the output");
+    WavAbort(out);
+    return false;
+  }
+  if (rename(out->temp.c_str(), out->path.c_str()) != 0) {
+    *error = Cause(out->path, "cannot replace the output");
+    WavAbort(out);
+    return false;
+  }
+  wavTempPath[0] = 0;
+  return true;
+}
+
+void WavAbort(WavOut* out) {
+  if (out->file) sf_close(out->file), out->file = nullptr;
+  if (out->fd >= 0) close(out->fd), out->fd = -1;
+  if (!out->temp.empty()) unlink(out->temp.c_str());
+  wavTempPath[0] = 0;
+}

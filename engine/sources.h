@@ -1,0 +1,41 @@
+// The sources: the wave file that each input channel plays, read in blocks
+// through libsndfile.
+#ifndef VORLAX4_SOURCES_H
+#define VORLAX4_SOURCES_H
+
+#include <sndfile.h>
+
+#include <string>
+#include <vector>
+
+struct Source {
+  int channel = 0;        // input channel 1..127
+  std::string path;       // the file as opened
+  SNDFILE* file = nullptr;
+  int channels = 0;       // 1 or 2
+  int rate = 0;
+  long long frames = 0;
+  long long next = 0;     // frame the next read returns without a seek
+  bool failed = false;    // a read or seek failed; error says why
+  std::string error;
+  std::vector<float> buffer;  // interleaved frames of one read
+};
+
+// True for a name that plays nothing: empty, or the placeholder "----".
+bool IsSilentName(const char* name);
+// Where the file of a channel named name is looked up: as it stands when
+// absolute, else in WavDirName when set, else in the working directory.
+std::string SourcePath(const char* name);
+
+// Opens the source of every input channel with a name that plays (headers
+// only, no audio read). Every missing or unusable file, and every sample rate
+// that differs from the first source's, adds an error; all are checked.
+// rate is the sources' sample rate (0 when there is no source).
+bool OpenSources(std::vector<Source>* sources, int* rate, std::vector<std::string>* errors);
+void CloseSources(std::vector<Source>* sources);
+
+// Reads n frames from frame k into left (and right for a stereo source),
+// silence past the end. False, with failed and error set, on a read error.
+bool ReadSource(Source* source, long long k, int n, float* left, float* right);
+
+#endif
