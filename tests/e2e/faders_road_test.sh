@@ -2,9 +2,10 @@
 # The typical road through the Faders window, with the mouse and keyboard:
 # Ctrl+f shows the window, the time-index arrows pick index 3, "Active"
 # marks the row in use, "auto" of strip 2 and -6 in its volume make a
-# point, a time goes into "sec/beat", and Ctrl+m saves and runs the engine
-# found on the search path. faders.txt then holds the row as a `t` line
-# followed by the point.
+# point, a time goes into "sec/beat", strip 1's browse button names channel
+# 1 after a wave file, and Ctrl+m saves and runs the engine found on the
+# search path. faders.txt then holds the row as a `t` line followed by the
+# point, and tracks.txt the chosen file.
 source "$(dirname "$0")/lib.sh"
 e2e_setup
 
@@ -29,6 +30,10 @@ click_in Faders 336 217           # volume of strip 2
 keys_to Faders End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace minus 6 Tab
 click_in Faders 493 90            # "sec/beat"
 keys_to Faders End BackSpace BackSpace BackSpace BackSpace BackSpace BackSpace 1 2 Tab
+: >"$WORK/kick.wav"
+click_in Faders 262 187           # "*" of strip 1
+keys_to "Choose File" k i c k period w a v Return
+wait_hidden "Choose File"
 screenshot Faders faders-window.png
 
 keys_to Faders ctrl+m
@@ -41,6 +46,7 @@ blocks=$(awk '/^t\t/ { print; getline; print }' "$WORK/faders.txt")
 expected=$(printf 't\t0\t0.000\t0\n\nt\t0\t12.000\t0\nv\t2\t-6.00')
 [ "$blocks" = "$expected" ] || fail "time-index blocks in faders.txt:
 $(cat "$WORK/faders.txt")"
+grep -qx "1 $WORK/kick.wav +" "$WORK/tracks.txt" || fail "tracks.txt: $(cat "$WORK/tracks.txt")"
 cmp -s "$WORK/faders.txt" "$WORK/.engine/handed.txt" || fail "the engine ran before faders.txt was saved"
 
 keys_to Orvane ctrl+q
