@@ -45,9 +45,11 @@ std::string& ScrubPrefs(std::string& text);        // the carried lines only
 bool SaveFaderFile();    // false: faders.txt not saved
 long LoadFaderFile();    // read and parse faders.txt; bytes read
 bool SavePrefsFile();    // false: prefs.txt not saved
-bool LoadPrefsFile();    // false: no prefs.txt (nothing changed, no report)
 bool SaveTracksFile();   // false: tracks.txt not saved
-bool LoadTracksFile();   // false: no tracks.txt (nothing changed, no report)
+// 1: read and parsed; 0: no such file (nothing changed, no report);
+// -1: the file could not be read (nothing changed, the reason in tbuffer).
+int LoadPrefsFile();
+int LoadTracksFile();
 
 // --- Actions of the control window (report in the status line) ---
 void StageReadFromFile();

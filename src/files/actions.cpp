@@ -1,0 +1,129 @@
+// The store, recall and mix actions of the control window and the tool
+// windows' Mix buttons: the file steps, the status line and the refreshes.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+
+#include "files.h"
+#include "../app/app.h"
+#include "../faders/faders.h"
+#include "../model/model.h"
+#include "../prefs/prefs.h"
+
+extern char** environ;
+
+void StageReadFromFile() {
+  LoadFaderFile();
+  ShowStatus();
+  StageVolVarnUpdate();
+  UpdateGUI();
+}
+
+void StageWriteToFile() {
+  SaveFaderFile();
+  ShowStatus();
+}
+
+void ReadTracksFile() {
+  int got = LoadTracksFile();
+  if (got != 0) ShowStatus();
+  if (got > 0) {
+    UpdateNames();
+    UpdateSolos();
+    UpdateMutes();
+  }
+}
+
+void WriteTracksFile() {
+  SaveTracksFile();
+  ShowStatus();
+}
+
+void ReadPreferencesFile() {
+  int got = LoadPrefsFile();
+  if (got != 0) ShowStatus();
+  if (got > 0) UpdatePreferences();
+}
+
+void WritePreferencesFile() {
+  SavePrefsFile();
+  ShowStatus();
+}
+
+void RecallAll() {
+  StageReadFromFile();
+  ReadTracksFile();
+  ReadPreferencesFile();
+}
+
+// prefs.txt, tracks.txt, faders.txt, in that order. False when any of them
+// was not saved; *failed then holds the report of each one that failed.
+static bool SaveThree(std::string* failed) {
+  bool (*const saves[])() = {SavePrefsFile, SaveTracksFile, SaveFaderFile};
+  for (bool (*save)() : saves) {
+    if (save()) continue;
+    if (!failed->empty()) *failed += "; ";
+    *failed += tbuffer;
+  }
+  return failed->empty();
+}
+
+void SaveAll() {
+  std::string failed;
+  if (SaveThree(&failed))
+    CopyField(tbuffer, TBUF_LEN, "Save Complete");
+  else
+    snprintf(tbuffer, TBUF_LEN, "Save failed: %s", failed.c_str());
+  ShowStatus();
+}
+
+// Runs the render engine, Path followed by "vorlax4", without arguments in
+// the working directory, and waits for it. It is started directly, not
+// through a shell, so that no text of prefs.txt is ever run as a command;
+// a name without "/" (an empty Path) is looked up on the search path.
+static void RunEngine() {
+  std::string command = std::string(Path) + "vorlax4";
+  char* argv[] = {&command[0], nullptr};
+  fflush(stdout);
+  pid_t pid;
+  int err = posix_spawnp(&pid, command.c_str(), nullptr, nullptr, argv, environ);
+  if (err == ENOENT) {
+    snprintf(tbuffer, TBUF_LEN, "Mix failed: %s not found", command.c_str());
+  } else if (err != 0) {
+    snprintf(tbuffer, TBUF_LEN, "Mix failed: %s could not be started: %s", command.c_str(),
+             strerror(err));
+  } else {
+    int status = 0;
+    pid_t done;
+    do done = waitpid(pid, &status, 0);
+    while (done < 0 && errno == EINTR);
+    if (done < 0)
+      snprintf(tbuffer, TBUF_LEN, "Mix failed: %s", strerror(errno));
+    else if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      CopyField(tbuffer, TBUF_LEN, "Mix Complete");
+    else if (WIFEXITED(status))
+      snprintf(tbuffer, TBUF_LEN, "Mix failed: %s exit status %i", command.c_str(),
+               WEXITSTATUS(status));
+    else
+      snprintf(tbuffer, TBUF_LEN, "Mix failed: %s ended by signal %i", command.c_str(),
+               WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+  }
+  if (strcmp(tbuffer, "Mix Complete") != 0) printf("%s\n", tbuffer);
+}
+
+void Mix() {
+  CopyField(tbuffer, TBUF_LEN, "Mixing");
+  ShowStatus();
+  std::string failed;
+  if (SaveThree(&failed)) {
+    RunEngine();
+  } else {
+    snprintf(tbuffer, TBUF_LEN, "Mix not started: %s", failed.c_str());
+    printf("%s\n", tbuffer);
+  }
+  fflush(stdout);
+  ShowStatus();
+}

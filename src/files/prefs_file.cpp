@@ -1,0 +1,137 @@
+// prefs.txt: the preferences writer and reader.
+#include <cstdio>
+#include <cstring>
+
+#include "files.h"
+#include "text.h"
+#include "../model/model.h"
+
+std::string BuildPrefsText(const std::string& old) {
+  std::string carried = old;
+  ScrubPrefs(carried);
+  std::string t;
+  t.reserve(128 + carried.size() + 4 * PATH_LEN);
+  Appendf(t, PreviewOn == 1 ? "pre\ton\n" : "pre\toff\n");
+  Appendf(t, "start\t%.3f\t%.3f\t%.0f\n", PreviewArray[0], PreviewArray[1], PreviewArray[2]);
+  Appendf(t, "length\t%.3f\n", PreviewArray[3]);
+  if (XinArray[0] != 0 || XinArray[1] != 0 || XinArray[2] != 0)
+    Appendf(t, "xin\t%.3f\t%.3f\t%.3f\n", XinArray[0], XinArray[1], XinArray[2]);
+  if (XoutArray[0] != 0 || XoutArray[1] != 0 || XoutArray[2] != 0)
+    Appendf(t, "xout\t%.3f\t%.3f\t%.3f\n", XoutArray[0], XoutArray[1], XoutArray[2]);
+  if (HeadTailArray[0] != 0) Appendf(t, "head\t%.3f\n", HeadTailArray[0]);
+  if (HeadTailArray[1] != 0) Appendf(t, "tail\t%.3f\n", HeadTailArray[1]);
+  if (strnlen(Path, 2) >= 2) Appendf(t, "path\t%s\n", Path);
+  if (MixDirName[0]) Appendf(t, "mixdir\t%s\n", MixDirName);
+  if (WavDirName[0]) Appendf(t, "wavdir\t%s\n", WavDirName);
+  if (PanlawStore > 0 && PanlawStore < 6.1f) Appendf(t, "pan\t%.1f\n", PanlawStore);
+  Appendf(t, "outbits\t%i\n", OutbitsStore);
+  Appendf(t, "dither\t%i\n", DitherBits);
+  if (monoOn == 1) t += "mono\n";
+  Appendf(t, "color\t%i\n", color);
+  if (strnlen(LaunchCommand, 2) >= 2) Appendf(t, "launch\t%s\n", LaunchCommand);
+  t += carried;
+  t += "end\n";
+  return t;
+}
+
+bool SavePrefsFile() {
+  std::string old, why;
+  if (ReadWholeFile("prefs.txt", &old, &why) != 1) old.clear();
+  std::string t = BuildPrefsText(old);
+  if (!SafeWriteFile("prefs.txt", t, &why)) {
+    ReportNotSaved("prefs.txt", why);
+    return false;
+  }
+  snprintf(tbuffer, TBUF_LEN, "Wrote %li bytes to prefs.txt", (long)t.size());
+  return true;
+}
+
+// --- The reader ---
+
+namespace {
+
+enum { TAB, LINE };
+
+// A keyword of the reader: the fields it takes and where they go.
+struct PrefKey {
+  const char* keyword;
+  int count;
+  int kinds[3];
+  void (*store)(const Field* f);
+};
+
+void Floats(float* dest, const Field* f, int n) {
+  for (int k = 0; k < n; k++) dest[k] = (float)ToDouble(f[k]);
+}
+
+const PrefKey pref_keys[] = {
+  {Str_pre, 1, {LINE}, [](const Field* f) {
+     if (f[0].Is("on")) PreviewOn = 1;
+     else if (f[0].Is("off")) PreviewOn = 0;
+   }},
+  {Str_start, 3, {TAB, TAB, LINE}, [](const Field* f) { Floats(PreviewArray, f, 3); }},
+  {Str_length, 1, {LINE}, [](const Field* f) { Floats(&PreviewArray[3], f, 1); }},
+  {Str_xin, 3, {TAB, TAB, LINE}, [](const Field* f) { Floats(XinArray, f, 3); }},
+  {Str_xout, 3, {TAB, TAB, LINE}, [](const Field* f) { Floats(XoutArray, f, 3); }},
+  {Str_head, 1, {LINE}, [](const Field* f) { Floats(&HeadTailArray[0], f, 1); }},
+  {Str_tail, 1, {LINE}, [](const Field* f) { Floats(&HeadTailArray[1], f, 1); }},
+  {Str_path, 1, {LINE}, [](const Field* f) { CopyFieldText(Path, PATH_LEN, f[0]); }},
+  {Str_wavdir, 1, {LINE}, [](const Field* f) { CopyFieldText(WavDirName, PATH_LEN, f[0]); }},
+  {Str_mixdir, 1, {LINE}, [](const Field* f) { CopyFieldText(MixDirName, PATH_LEN, f[0]); }},
+  {Str_oname, 1, {LINE}, [](const Field* f) { CopyFieldText(MixName, NAME_LEN, f[0]); }},
+  {Str_panlaw, 1, {LINE}, [](const Field* f) { Floats(&PanlawStore, f, 1); }},
+  {Str_outbits, 1, {LINE}, [](const Field* f) { OutbitsStore = TruncToInt(ToDouble(f[0])); }},
+  {Str_device, 1, {LINE}, [](const Field* f) { CopyFieldText(DeviceName, DEVICE_LEN, f[0]); }},
+  {Str_play, 1, {LINE}, [](const Field* f) { PlayMode = ToInt(f[0]); }},
+  {Str_mono, 0, {}, [](const Field*) { monoOn = 1; }},
+  {Str_color, 1, {LINE}, [](const Field* f) { color = ToInt(f[0]); }},
+  {Str_launch, 1, {LINE}, [](const Field* f) { CopyFieldText(LaunchCommand, PATH_LEN, f[0]); }},
+  {Str_dither, 1, {LINE}, [](const Field* f) { DitherBits = ToInt(f[0]); }},
+};
+
+}  // namespace
+
+// Each field is tested against the keywords in the table's order; a keyword
+// that takes fields hands its last field on to the keywords further down.
+void ParsePrefsText(const char* t, size_t len) {
+  if (!t) len = 0;
+  size_t pos = 0;
+  for (;;) {
+    while (pos < len && (t[pos] == '\t' || t[pos] == '\n')) pos++;
+    if (pos >= len) return;
+    size_t b = pos;
+    while (pos < len && t[pos] != '\t' && t[pos] != '\n') pos++;
+    Field cur{t + b, pos - b};
+    if (pos < len) pos++;
+    if (cur.Is("end")) return;
+    for (const PrefKey& k : pref_keys) {
+      if (!cur.Is(k.keyword)) continue;
+      Field f[3];
+      for (int i = 0; i < k.count; i++) {
+        if (k.kinds[i] == TAB)
+          while (pos < len && t[pos] == '\t') pos++;
+        if (pos >= len) return;  // the text ends inside the record
+        const void* stop = memchr(t + pos, k.kinds[i] == TAB ? '\t' : '\n', len - pos);
+        size_t e = stop ? (size_t)(static_cast<const char*>(stop) - t) : len;
+        f[i] = Field{t + pos, e - pos};
+        pos = stop ? e + 1 : len;
+      }
+      k.store(f);
+      if (k.count) cur = f[k.count - 1];
+    }
+  }
+}
+
+int LoadPrefsFile() {
+  std::string text, why;
+  int got = ReadWholeFile("prefs.txt", &text, &why);
+  if (got == 0) return 0;
+  if (got < 0) {
+    snprintf(tbuffer, TBUF_LEN, "prefs.txt could not be read: %s", why.c_str());
+    printf("%s\n", tbuffer);
+    return -1;
+  }
+  snprintf(tbuffer, TBUF_LEN, "Read %li bytes from prefs.txt", (long)text.size());
+  ParsePrefsText(text.data(), text.size());
+  return 1;
+}

@@ -1,0 +1,54 @@
+// Shared by the readers and writers of the three mix files: formatting of
+// lines, number conversion of fields, whole-file reads and the safe save.
+#ifndef ORVANE_FILES_TEXT_H
+#define ORVANE_FILES_TEXT_H
+
+#include <cstddef>
+#include <string>
+
+// Appends to out what printf would print for fmt. Knows the conversions of
+// the mix files: %i, %li, %s and %.Nf (N = 0..9); the fixed-point ones are
+// formatted without printf for speed, rounding exactly as printf does.
+void Appendf(std::string& out, const char* fmt, ...);
+
+// A field of a text: the bytes [begin, end) of it. Not NUL-terminated.
+struct Field {
+  const char* p = nullptr;
+  size_t n = 0;
+  bool Is(const char* word) const;  // exact, case-sensitive
+};
+
+// Decimal conversions of a field as atof and atoi read it: leading white
+// space skipped, the longest numeric prefix taken, 0 when there is none.
+// ToInt saturates at the limits of int instead of overflowing.
+double ToDouble(Field f);
+int ToInt(Field f);
+// A double truncated toward zero to an int, saturating; NaN gives 0.
+int TruncToInt(double v);
+
+// Copies a field into a fixed model field of size n, cut to fit (CopyField).
+void CopyFieldText(char* dst, size_t n, Field f);
+
+// Reads a whole file. Returns 1 when read, 0 when the file does not exist,
+// -1 when it exists but could not be read whole (reason in *why).
+int ReadWholeFile(const char* name, std::string* out, std::string* why);
+
+// Replaces name by the bytes: writes a temporary file in the same directory,
+// checks every write, flushes it to the disk and renames it over name. On
+// failure the temporary file is removed, name is left as it was, false is
+// returned and *why holds the reason. *written counts the bytes that reached
+// the temporary file.
+bool SafeWriteFile(const char* name, const std::string& bytes, std::string* why,
+                   size_t* written = nullptr);
+
+// Appends to out the lines of text that a save carries over: every line up
+// to the line "end" whose first field is not a keyword of the mix files,
+// unchanged and followed by "\n"; blank lines are dropped. With skip_first
+// the first line that is not empty (the mix-name line) is dropped too.
+void AppendKeptLines(std::string& out, const std::string& text, bool skip_first);
+
+// Status text helpers: the report of a file that was not saved, in tbuffer
+// and on standard output.
+void ReportNotSaved(const char* name, const std::string& why);
+
+#endif

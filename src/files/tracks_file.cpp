@@ -1,0 +1,100 @@
+// tracks.txt: the track list writer and reader.
+#include <cstdio>
+#include <cstring>
+
+#include "files.h"
+#include "text.h"
+#include "../model/model.h"
+
+std::string BuildTracksText() {
+  int last = 1;
+  for (int n = NUM_INPUTS; n >= 1; n--)
+    if (MuteArray[n] == 0 && NameBuffer[n][0] != '\0') {
+      last = n;
+      break;
+    }
+  std::string t;
+  for (int n = 1; n <= last; n++) {
+    if (NameBuffer[n][0] == '\0') {
+      CopyField(NameBuffer[n], NAME_LEN, "----");
+      MuteArray[n] = 1;
+    }
+    const char* state = SoloArray[n] == 1 ? "++" : MuteArray[n] == 1 ? "off" : "+";
+    Appendf(t, "%i %s %s\n", n, NameBuffer[n], state);
+  }
+  t += "end\n";
+  return t;
+}
+
+bool SaveTracksFile() {
+  std::string t = BuildTracksText(), why;
+  if (!SafeWriteFile("tracks.txt", t, &why)) {
+    ReportNotSaved("tracks.txt", why);
+    return false;
+  }
+  snprintf(tbuffer, TBUF_LEN, "Wrote %li bytes to tracks.txt", (long)t.size());
+  return true;
+}
+
+// Where the track lines begin: after a line that starts with the word
+// "begin" (a free header may stand before it), else at the start.
+static size_t TracksStart(const char* t, size_t len) {
+  for (size_t i = 0; i + 5 <= len; i++) {
+    if ((i == 0 || t[i - 1] == '\n') && memcmp(t + i, "begin", 5) == 0 &&
+        (i + 5 == len || strchr(" \t\r\n", t[i + 5]))) {
+      return i + 6 < len ? i + 6 : len;
+    }
+    const void* nl = memchr(t + i, '\n', len - i);
+    if (!nl) break;
+    i = (size_t)(static_cast<const char*>(nl) - t);
+  }
+  return 0;
+}
+
+// One line a channel, in order from channel 1: the number (not used), a
+// space, the name, a space, the state. The name is everything between the
+// first and the last space of the line, so that names with spaces read back
+// whole; the state is the last word.
+void ParseTracksText(const char* t, size_t len) {
+  if (!t) len = 0;
+  size_t pos = TracksStart(t, len);
+  int n = 0;
+  while (pos < len) {
+    const char* nl = static_cast<const char*>(memchr(t + pos, '\n', len - pos));
+    size_t eol = nl ? (size_t)(nl - t) : len;
+    size_t b = pos;
+    pos = eol + 1;
+    while (b < eol && t[b] == ' ') b++;
+    if (b >= eol) continue;  // a blank line
+    size_t e = b;
+    while (e < eol && t[e] != ' ') e++;
+    if (Field{t + b, e - b}.Is("end")) return;
+    n++;
+    if (e >= eol || n > NUM_INPUTS) continue;  // no name: the channel stays as it is
+    const char* rest = t + e + 1;
+    size_t rest_n = eol - (e + 1);
+    const char* last_space = static_cast<const char*>(memrchr(rest, ' ', rest_n));
+    Field name{rest, last_space ? (size_t)(last_space - rest) : rest_n};
+    Field state{last_space ? last_space + 1 : rest + rest_n,
+                last_space ? (size_t)(rest + rest_n - last_space - 1) : 0};
+    CopyFieldText(NameBuffer[n], NAME_LEN, name);
+    if (state.Is("++"))
+      SoloArray[n] = 1;
+    else if (!state.Is("+"))
+      MuteArray[n] = 1;
+  }
+}
+
+int LoadTracksFile() {
+  std::string text, why;
+  int got = ReadWholeFile("tracks.txt", &text, &why);
+  if (got == 0) return 0;
+  if (got < 0) {
+    snprintf(tbuffer, TBUF_LEN, "tracks.txt could not be read: %s", why.c_str());
+    printf("%s\n", tbuffer);
+    return -1;
+  }
+  snprintf(tbuffer, TBUF_LEN, "Read %li bytes from tracks.txt", (long)text.size());
+  ParseTracksText(text.data(), text.size());
+  return 1;
+}
