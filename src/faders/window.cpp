@@ -120,6 +120,11 @@ static void NewToggle(Fl_Button** slot, const StripColumn& column, int k, Fl_Col
   o->callback(cb);
 }
 
+// Ramp, shape and pan check what they store: they take the value typed once
+// it is whole (Enter, or leaving the field), never the part typed so far,
+// so that "150" typed into a pan is refused rather than stored as 15.
+static const Fl_When kWhole = Fl_When(FL_WHEN_RELEASE | FL_WHEN_ENTER_KEY);
+
 // offset, ramp, shape and pan.
 static Fl_Value_Input* NewValueInput(Fl_Value_Input** slot, const StripColumn& column, int k,
                                      Fl_Callback* cb) {
@@ -177,7 +182,8 @@ Fl_Double_Window* make_window2() {
   GuiSec = NewTimeField(473, "sec/beat");
   GuiMsec = NewTimeField(547, "msec/tick");
   for (int k = 1; k <= 13; k++) NewValueInput(ofsColumn[k - 1], kOfs, k, Call<OffsetToArray>);
-  for (int k = 1; k <= 13; k++) NewValueInput(rampColumn[k - 1], kRamp, k, cb_ramp[k - 1]);
+  for (int k = 1; k <= 13; k++)
+    NewValueInput(rampColumn[k - 1], kRamp, k, cb_ramp[k - 1])->when(kWhole);
   { name13 = new Fl_Output(133, 537, 120, 18);
     name13->color((Fl_Color)49);
     name13->textsize(12);
@@ -249,12 +255,14 @@ Fl_Double_Window* make_window2() {
   }
   for (int k = 1; k <= 13; k++) {
     Fl_Value_Input* o = NewValueInput(shapeColumn[k - 1], kShape, k, cb_shape[k - 1]);
+    o->when(kWhole);
     o->minimum(0.125);
     o->maximum(8);
     o->value(1);
   }
   for (int k = 1; k <= 13; k++) {
     Fl_Value_Input* o = NewValueInput(panColumn[k - 1], kPan, k, cb_pan[k - 1]);
+    o->when(kWhole);
     o->minimum(-100);
     o->maximum(100);
     o->step(1);
