@@ -21,7 +21,7 @@ bool LoadMixFiles(std::vector<std::string>* errors);
 struct RenderOptions {
   std::string output;     // the file to write; empty: MixDirName/MixName.wav
   bool progress = false;  // an updating "rendering NAME: N%" line on stderr
-  int blockFrames = 2048; // frames per processing block
+  int blockFrames = 4096; // frames per processing block
   int threads = 0;        // worker threads for the channels; 0: one per core
 };
 

@@ -70,28 +70,39 @@ static inline uint64_t Mix64(uint64_t z) {
   return z ^ (z >> 31);
 }
 
-// The output word of sample x of frame index, side c.
-static inline int Quantize(WavOut* out, float x, long long index, int c) {
+// Turns n samples (stride 1) into output words at w (stride step): scaled,
+// dithered by the noise of frame index + i and side c, rounded, clipped and
+// counted. Locals keep the loop free of stores through out.
+static void Quantize(WavOut* out, const float* x, int n, long long index, int c, int* w, int step) {
   const double scale = out->bits == 16 ? 32768.0 : 8388608.0;
-  double ax = std::fabs(double(x));
-  if (ax > out->peak) out->peak = ax;
-  double y = double(x) * scale;
-  if (!(y == y)) y = 0;  // NaN
-  if (out->dither) {
-    uint64_t h = Mix64(uint64_t(index) * 2 + uint64_t(c));
-    double u1 = double(h >> 40) * (1.0 / 16777216.0);
-    double u2 = double(h & 0xffffff) * (1.0 / 16777216.0);
-    y += out->dither * (u1 + u2 - 1.0);
+  const int shift = 32 - out->bits;
+  const double d = out->dither;
+  double peak = out->peak;
+  long long clipped = 0;
+  for (int i = 0; i < n; i++) {
+    double y = double(x[i]) * scale;
+    double ay = std::fabs(y);
+    if (ay > peak) peak = ay;
+    if (!(y == y)) y = 0;  // NaN
+    if (d != 0) {
+      uint64_t h = Mix64(uint64_t(index + i) * 2 + uint64_t(c));
+      double u1 = double(h >> 40) * (1.0 / 16777216.0);
+      double u2 = double(h & 0xffffff) * (1.0 / 16777216.0);
+      y += d * (u1 + u2 - 1.0);
+    }
+    // Round to nearest (even on ties) with the double's own rounding.
+    y = (y + 6755399441055744.0) - 6755399441055744.0;
+    if (y > scale - 1) {
+      clipped++;
+      y = scale - 1;
+    } else if (y < -scale) {
+      clipped++;
+      y = -scale;
+    }
+    w[i * step] = int(uint32_t(int32_t(y)) << shift);
   }
-  y = std::nearbyint(y);
-  if (y > scale - 1) {
-    out->clipped++;
-    y = scale - 1;
-  } else if (y < -scale) {
-    out->clipped++;
-    y = -scale;
-  }
-  return int(y) * (out->bits == 16 ? 65536 : 256);
+  out->peak = peak;
+  out->clipped += clipped;
 }
 
 static bool WriteWords(WavOut* out, int n, std::string* error) {
@@ -111,21 +122,21 @@ bool WavWrite(WavOut* out, const float* left, const float* right, int n, long lo
   out->words.resize(size_t(n) * out->channels);
   int* w = out->words.data();
   if (out->channels == 1) {
-    for (int i = 0; i < n; i++) w[i] = Quantize(out, 0.5f * (left[i] + right[i]), index + i, 0);
+    out->mono.resize(size_t(n));
+    for (int i = 0; i < n; i++) out->mono[i] = 0.5f * (left[i] + right[i]);
+    Quantize(out, out->mono.data(), n, index, 0, w, 1);
   } else {
-    for (int i = 0; i < n; i++) {
-      w[2 * i] = Quantize(out, left[i], index + i, 0);
-      w[2 * i + 1] = Quantize(out, right[i], index + i, 1);
-    }
+    Quantize(out, left, n, index, 0, w, 2);
+    Quantize(out, right, n, index, 1, w + 1, 2);
   }
   return WriteWords(out, n, error);
 }
 
 bool WavWriteSilence(WavOut* out, int n, long long index, std::string* error) {
   out->words.resize(size_t(n) * out->channels);
-  int* w = out->words.data();
-  for (int i = 0; i < n; i++)
-    for (int c = 0; c < out->channels; c++) w[i * out->channels + c] = Quantize(out, 0.0f, index + i, c);
+  out->mono.assign(size_t(n), 0.0f);
+  for (int c = 0; c < out->channels; c++)
+    Quantize(out, out->mono.data(), n, index, c, out->words.data() + c, out->channels);
   return WriteWords(out, n, error);
 }
 

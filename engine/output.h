@@ -15,9 +15,10 @@ struct WavOut {
   int fd = -1;
   int bits = 24, channels = 2, dither = 0;
   long long frames = 0;    // frames written
-  double peak = 0;         // largest absolute sample before clipping
+  double peak = 0;         // largest absolute sample before clipping, in LSB
   long long clipped = 0;   // samples clipped
   std::vector<int> words;  // interleaved output of one block
+  std::vector<float> mono; // the mono fold of one block
 };
 
 // Creates the temporary file for path. False with the cause in error.

@@ -198,8 +198,34 @@ static void RunStrip(Strip* s, long long k0, int n, long long dc, float* const* 
   float* g = s->gain.data();
   bool constant = LevelGains(s->levels, s->nlevels, k0 - dc, n, g);
   if (constant && g[0] == 0) return;
-  if (constant)
-    for (int i = 1; i < n; i++) g[i] = g[0];
+  int nd = s->direct ? 1 : s->ndests;
+  if (constant) {
+    // The common case: one gain for the block, folded into the pan gains.
+    float c = g[0];
+    if (s->rev != 0 || s->trev != 0) {
+      float* rev = sums[BUS_REV];
+      float* trev = sums[BUS_TREV];
+      float cr = c * s->rev, ct = c * s->trev;
+      if (!s->mono) cr *= 0.5f, ct *= 0.5f;
+      for (int i = 0; i < n; i++) {
+        float x = s->mono ? L[i] : L[i] + R[i];
+        rev[i] += x * cr;
+        trev[i] += x * ct;
+      }
+    }
+    float cl = c * s->panL, cr = c * s->panR;
+    for (int d = 0; d < nd; d++) {
+      int bus = s->direct ? BUS_DIRECT : BUS_GROUP + 2 * s->dests[d];
+      float* outL = sums[bus];
+      float* outR = sums[bus + 1];
+      const float* in = s->mono ? L : R;
+      for (int i = 0; i < n; i++) {
+        outL[i] += L[i] * cl;
+        outR[i] += in[i] * cr;
+      }
+    }
+    return;
+  }
   // Sends: after fader and mute, before pan, mean of the two sides.
   if (s->rev != 0 || s->trev != 0) {
     float* rev = sums[BUS_REV];
@@ -210,22 +236,14 @@ static void RunStrip(Strip* s, long long k0, int n, long long dc, float* const* 
       trev[i] += x * s->trev;
     }
   }
-  int nd = s->direct ? 1 : s->ndests;
   for (int d = 0; d < nd; d++) {
     int bus = s->direct ? BUS_DIRECT : BUS_GROUP + 2 * s->dests[d];
     float* outL = sums[bus];
     float* outR = sums[bus + 1];
-    if (s->mono) {
-      for (int i = 0; i < n; i++) {
-        float x = L[i] * g[i];
-        outL[i] += x * s->panL;
-        outR[i] += x * s->panR;
-      }
-    } else {
-      for (int i = 0; i < n; i++) {
-        outL[i] += L[i] * g[i] * s->panL;
-        outR[i] += R[i] * g[i] * s->panR;
-      }
+    const float* in = s->mono ? L : R;
+    for (int i = 0; i < n; i++) {
+      outL[i] += L[i] * g[i] * s->panL;
+      outR[i] += in[i] * g[i] * s->panR;
     }
   }
 }
@@ -418,8 +436,12 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
   long long blockStart = 0;
   int blockLen = 0;
   Workers workers;
+  // Only the buses that something feeds are cleared and summed.
+  std::vector<int> busesUsed = {BUS_DIRECT, BUS_DIRECT + 1, BUS_REV, BUS_TREV};
+  for (const Group& grp : groups)
+    busesUsed.push_back(BUS_GROUP + 2 * (grp.g - 1)), busesUsed.push_back(BUS_GROUP + 2 * (grp.g - 1) + 1);
   workers.job = [&](int w) {
-    memset(sumStore[w].data(), 0, sumStore[w].size() * sizeof(float));
+    for (int b : busesUsed) memset(sums[w][b], 0, size_t(blockLen) * sizeof(float));
     for (size_t i = w; i < strips.size(); i += nthreads)
       RunStrip(&strips[i], blockStart, blockLen, dc, sums[w].data());
   };
@@ -442,7 +464,7 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
     if (!ok) break;
     float* const* S = sums[0].data();
     for (int w = 1; w < nthreads; w++)
-      for (int b = 0; b < NUM_BUSES; b++) {
+      for (int b : busesUsed) {
         float* dst = sums[0][b];
         const float* src = sums[w][b];
         for (int i = 0; i < n; i++) dst[i] += src[i];
@@ -512,7 +534,7 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
   report->rate = rate;
   report->channels = channels;
   report->bits = bits;
-  report->peak = out.peak;
+  report->peak = out.peak / (bits == 16 ? 32768.0 : 8388608.0);
   report->clipped = out.clipped;
   report->seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 #include "model/model.h"
@@ -59,6 +60,12 @@ bool OpenSources(std::vector<Source>* sources, int* rate, std::vector<std::strin
       sf_close(s.file);
       continue;
     }
+    // WAV of 16 or 24 bits, the common case, is converted here in one pass.
+    int type = info.format & SF_FORMAT_TYPEMASK, sub = info.format & SF_FORMAT_SUBMASK;
+    int endian = info.format & SF_FORMAT_ENDMASK;
+    if ((type == SF_FORMAT_WAV || type == SF_FORMAT_WAVEX) &&
+        (endian == SF_ENDIAN_FILE || endian == SF_ENDIAN_LITTLE))
+      s.rawBytes = sub == SF_FORMAT_PCM_16 ? 2 : sub == SF_FORMAT_PCM_24 ? 3 : 0;
     sources->push_back(std::move(s));
   }
   for (const Source& s : *sources) {
@@ -84,6 +91,43 @@ void CloseSources(std::vector<Source>* sources) {
   sources->clear();
 }
 
+static float* Buffer(Source* s, int frames) {
+  if (s->buffer.size() < size_t(frames) * s->channels) s->buffer.resize(size_t(frames) * s->channels);
+  return s->buffer.data();
+}
+
+// Reads up to want frames of raw little-endian PCM into left and right
+// (scaled as libsndfile scales them: full scale 1.0). Returns the frames read.
+static sf_count_t ReadRaw(Source* s, int want, float* left, float* right) {
+  size_t frameBytes = size_t(s->rawBytes) * s->channels;
+  if (s->bytes.size() < want * frameBytes + 4) s->bytes.resize(want * frameBytes + 4);
+  sf_count_t got = sf_read_raw(s->file, s->bytes.data(), sf_count_t(want * frameBytes));
+  if (got < 0) got = 0;
+  sf_count_t frames = got / sf_count_t(frameBytes);
+  const unsigned char* b = s->bytes.data();
+  if (s->rawBytes == 3) {
+    const float k = 1.0f / 2147483648.0f;
+    // Four bytes loaded at once (the buffer has room past the end), the
+    // fourth shifted out.
+    auto W = [b](size_t j) {
+      uint32_t u;
+      memcpy(&u, b + j, 4);
+      return float(int32_t(u << 8));
+    };
+    if (right)
+      for (sf_count_t i = 0; i < frames; i++) left[i] = W(6 * i) * k, right[i] = W(6 * i + 3) * k;
+    else
+      for (sf_count_t i = 0; i < frames; i++) left[i] = W(3 * i) * k;
+  } else {
+    auto W = [b](size_t j) { return float(int16_t(uint16_t(b[j] | b[j + 1] << 8))) * (1.0f / 32768.0f); };
+    if (right)
+      for (sf_count_t i = 0; i < frames; i++) left[i] = W(4 * i), right[i] = W(4 * i + 2);
+    else
+      for (sf_count_t i = 0; i < frames; i++) left[i] = W(2 * i);
+  }
+  return frames;
+}
+
 bool ReadSource(Source* s, long long k, int n, float* left, float* right) {
   int have = 0;  // frames read from the file
   if (k < s->frames && k + n > 0 && !s->failed) {
@@ -94,8 +138,8 @@ bool ReadSource(Source* s, long long k, int n, float* left, float* right) {
       s->failed = true;
       s->error = s->path + ": cannot seek: " + sf_strerror(s->file);
     } else {
-      if (s->buffer.size() < size_t(want) * s->channels) s->buffer.resize(size_t(want) * s->channels);
-      sf_count_t got = sf_readf_float(s->file, s->buffer.data(), want);
+      sf_count_t got = s->rawBytes ? ReadRaw(s, want, left + skip, s->channels == 2 ? right + skip : nullptr)
+                                   : sf_readf_float(s->file, Buffer(s, want), want);
       s->next = from + got;
       if (got != want) {
         s->failed = true;
@@ -103,7 +147,10 @@ bool ReadSource(Source* s, long long k, int n, float* left, float* right) {
                    (sf_error(s->file) ? sf_strerror(s->file) : "the file is shorter than its header says");
       }
       for (int i = 0; i < skip; i++) left[i] = 0;
-      if (s->channels == 1) {
+      if (s->rawBytes) {
+        if (s->channels == 2)
+          for (int i = 0; i < skip; i++) right[i] = 0;
+      } else if (s->channels == 1) {
         memcpy(left + skip, s->buffer.data(), size_t(got) * sizeof(float));
       } else {
         const float* b = s->buffer.data();

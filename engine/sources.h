@@ -18,7 +18,9 @@ struct Source {
   long long next = 0;     // frame the next read returns without a seek
   bool failed = false;    // a read or seek failed; error says why
   std::string error;
-  std::vector<float> buffer;  // interleaved frames of one read
+  int rawBytes = 0;       // 2 or 3: little-endian PCM read without libsndfile's conversion
+  std::vector<float> buffer;          // interleaved frames of one read
+  std::vector<unsigned char> bytes;   // the same, as raw PCM
 };
 
 // True for a name that plays nothing: empty, or the placeholder "----".
