@@ -175,12 +175,27 @@ static bool MatchShortcut(int keys) {
   return mods == (keys & (FL_CTRL | FL_SHIFT)) && Fl::event_key() == (keys & 0xffff);
 }
 
+// A field commits what was typed into it when it loses the focus; a
+// shortcut does the same first, so that Ctrl+s or Ctrl+m right after typing
+// a name stores and mixes the name as it reads on the screen.
+static void CommitFocusedField() {
+  Fl_Widget* f = Fl::focus();
+  if (!f) return;
+  Fl::focus(nullptr);
+  Fl::focus(f);
+}
+
+static void RunShortcut(void (*action)()) {
+  CommitFocusedField();
+  action();
+}
+
 static int Dispatch(int event, Fl_Window* w) {
   if ((event == FL_KEYBOARD || event == FL_SHORTCUT) && !Fl::modal() &&
       (Fl::event_state() & FL_CTRL)) {
     for (const ControlRow& r : control_rows)
-      if (r.shortcut && MatchShortcut(r.shortcut)) { r.action(); return 1; }
-    if (MatchShortcut(FL_CTRL + 's')) { SaveAll(); return 1; }
+      if (r.shortcut && MatchShortcut(r.shortcut)) { RunShortcut(r.action); return 1; }
+    if (MatchShortcut(FL_CTRL + 's')) { RunShortcut(SaveAll); return 1; }
   }
   return Fl::handle_(event, w);
 }

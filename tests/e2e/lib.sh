@@ -43,10 +43,10 @@ start_orvane() {
   window_id Orvane >/dev/null
 }
 
-# The X window id of the window titled exactly NAME (waits up to 10 s).
+# The X window id of the window titled exactly NAME (waits up to 30 s).
 window_id() {
   local id i
-  for i in $(seq 1 100); do
+  for i in $(seq 1 300); do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
