@@ -77,7 +77,8 @@ void Appendf(std::string& out, const char* fmt, ...) {
       AppendFixed(out, va_arg(ap, double), p[1] - '0');
       p += 3;
     } else {
-      out.push_back('%');  // not a conversion of the mix files: kept as text
+      out.push_back('%');  // "%%", or not a conversion of the mix files: kept as text
+      if (*p == '%') p++;
     }
   }
   va_end(ap);

@@ -6,10 +6,12 @@
 #include "text.h"
 #include "../model/model.h"
 
+// The list runs up to the last channel with a name of its own (muted or
+// not, so that no name is lost); the gaps below it become muted "----".
 std::string BuildTracksText() {
   int last = 1;
   for (int n = NUM_INPUTS; n >= 1; n--)
-    if (MuteArray[n] == 0 && NameBuffer[n][0] != '\0') {
+    if (NameBuffer[n][0] != '\0' && strcmp(NameBuffer[n], "----") != 0) {
       last = n;
       break;
     }
