@@ -300,9 +300,9 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
   if (start > end) end = start;
   const int channels = monoOn == 1 ? 1 : 2;
   const int bits = OutbitsStore == 16 ? 16 : 24;
-  if (double(head + end - start) * channels * (bits / 8) > 4294967295.0 - 1024) {
-    errors->push_back("the mix is too long for a WAV file (4 GB)");
-  }
+  std::string path = options.output.empty() ? DefaultOutputPath() : options.output;
+  if (double(head + end - start) * channels * (bits / 8) > 4294967295.0 - 1024)
+    errors->push_back(path + ": the mix is too long for a WAV file (4 GB)");
   if (!errors->empty()) {
     CloseSources(&sources);
     return EXIT_NOT_RENDERED;
@@ -408,7 +408,6 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
 
   WavOut out;
   std::string error;
-  std::string path = options.output.empty() ? DefaultOutputPath() : options.output;
   auto Cleanup = [&] {
     for (Strip& s : strips) FxChainDestroy(s.fx);
     for (Group& grp : groups) FxChainDestroy(grp.fx);

@@ -58,6 +58,13 @@ rms=$(sox "$wav" -n stat 2>&1 | awk '/RMS +amplitude/ { print $3 }')
 awk -v r="$rms" 'BEGIN { exit !(r > 0.01) }' || fail "the demo render is silent (RMS $rms)"
 ls -A | grep -q '^\.' && fail "a temporary file was left: $(ls -A)"
 
+# On a terminal, one updating progress line; -q leaves it out.
+script -qec "'$V' -o tty.wav" /dev/null >tty.txt || fail "render on a terminal"
+grep -q "rendering .*: 100%" tty.txt || fail "no progress line on a terminal"
+script -qec "'$V' -q -o tty.wav" /dev/null >tty.txt || fail "render with -q on a terminal"
+grep -q "rendering" tty.txt && fail "progress shown with -q"
+rm -f tty.wav
+
 # -o writes the named file instead; -q is accepted.
 run -q -o other.wav; [ $rc -eq 0 ] && [ -f other.wav ] || fail "-o other.wav"
 grep -q "^other.wav: " out.txt || fail "-o not in the summary"
