@@ -260,3 +260,48 @@ TEST(RenderErrors, MixFilesMissing) {
   ASSERT_EQ(1u, errors.size());
   EXPECT_EQ("faders.txt: cannot read: Is a directory", errors[0]);
 }
+
+TEST(RenderSources, FormatsLengthsAndSeek) {
+  ScopedWorkDir dir;
+  ResetModel();
+  // 16-bit stereo, 24-bit mono, float stereo and FLAC: each read at its value.
+  WriteWav("a16.wav", kRate, 2, kRate, [](long long i, int c) { return c ? -0.25 : (i % 2 ? 0.125 : 0.0625); }, 16);
+  WriteWav("b24.wav", kRate, 1, kRate / 2, [](long long, int) { return 1.0 / 64; });
+  SF_INFO info;
+  memset(&info, 0, sizeof info);
+  info.samplerate = kRate;
+  info.channels = 2;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  SNDFILE* f = sf_open("c.wav", SFM_WRITE, &info);
+  std::vector<float> v(2 * kRate / 4, 1.0f / 32);
+  sf_writef_float(f, v.data(), kRate / 4);
+  sf_close(f);
+  info.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+  f = sf_open("d.flac", SFM_WRITE, &info);
+  std::vector<short> s(2 * kRate / 8, 1024);  // 1/32
+  sf_writef_short(f, s.data(), kRate / 8);
+  sf_close(f);
+  SetName(1, "a16.wav");
+  SetName(2, "b24.wav");
+  SetName(3, "c.wav");
+  SetName(4, "d.flac");
+  PanlawStore = 0;  // the mono source at full level on both sides
+  ASSERT_EQ(0, RenderTo("out.wav"));
+  Wav w = ReadWav("out.wav");
+  ASSERT_EQ(kRate, w.frames);
+  auto Expect = [&](long long i, double l, double r) {
+    EXPECT_EQ(l, w.value(i, 0)) << i;
+    EXPECT_EQ(r, w.value(i, 1)) << i;
+  };
+  Expect(10, 0.0625 + 1.0 / 64 + 1.0 / 32 + 1.0 / 32, -0.25 + 1.0 / 64 + 1.0 / 32 + 1.0 / 32);
+  Expect(kRate / 8 + 1, 0.125 + 1.0 / 64 + 1.0 / 32, -0.25 + 1.0 / 64 + 1.0 / 32);
+  Expect(kRate / 4 + 2, 0.0625 + 1.0 / 64, -0.25 + 1.0 / 64);
+  Expect(kRate / 2 + 3, 0.125, -0.25);
+  // Xin past the start of some sources: each is read from the right frame.
+  XinArray[1] = 0.125;
+  ASSERT_EQ(0, RenderTo("part.wav"));
+  Wav p = ReadWav("part.wav");
+  ASSERT_EQ(kRate - kRate / 8, p.frames);
+  for (long long i = 0; i < p.frames; i++)
+    for (int c = 0; c < 2; c++) ASSERT_EQ(w.at(kRate / 8 + i, c), p.at(i, c)) << i;
+}
