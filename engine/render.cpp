@@ -271,10 +271,14 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
   // Length, head, tail and the range written.
   long long longest = 0;
   for (const Source& s : sources) longest = std::max(longest, s.frames);
+  // Times far beyond any WAV file are held at 1e12 frames (the size check
+  // below then refuses them) so that no conversion overflows.
   auto Frames = [&](double seconds) {
-    return std::isfinite(seconds) && seconds > 0 ? (long long)std::llround(seconds * fs) : 0LL;
+    double f = seconds * fs;
+    return std::isfinite(f) && f > 0 ? (long long)std::llround(std::min(f, 1e12)) : 0LL;
   };
-  long long mixFrames = std::max(longest, (long long)std::ceil(autoEnd)) + Frames(HeadTailArray[1]);
+  long long mixFrames = std::max(longest, (long long)std::ceil(std::min(autoEnd, 1e12))) +
+                        Frames(HeadTailArray[1]);
   long long head = Frames(HeadTailArray[0]);
   long long start = 0, end = mixFrames;
   auto Seconds = [](const float* t) { return t[0] * 60.0 + t[1] + t[2] / 1000.0; };

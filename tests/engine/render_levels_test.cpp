@@ -222,3 +222,16 @@ TEST(RenderRouting, SubmixesSoloAndMute) {
   ASSERT_EQ(0, RenderTo("out.wav"));
   EXPECT_DOUBLE_EQ(0.0, Left());
 }
+
+TEST(RenderLevels, AbsurdTimesAreRefusedNotOverflowed) {
+  ScopedWorkDir dir;
+  ResetModel();
+  SetPoint(0, 0, 0, -6, 1e30f);  // a ramp of 1e30 s
+  std::string errors;
+  EXPECT_EQ(2, RenderTo("out.wav", &errors));
+  EXPECT_NE(std::string::npos, errors.find("out.wav: the mix is too long")) << errors;
+  ResetModel();
+  HeadTailArray[1] = 1e38f;
+  EXPECT_EQ(2, RenderTo("out.wav", &errors));
+  EXPECT_FALSE(FileExists("out.wav"));
+}
