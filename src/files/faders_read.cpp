@@ -9,6 +9,9 @@
 // text is cut into fields once, the fields that are keywords of some scan are
 // listed, and each scan visits its own keywords in order, skipping those
 // that fell inside its previous record. The result is that of a full walk.
+// When the whole file is read, the walk of the rows and points lists the
+// keywords on its way, so that the text is walked once.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -20,65 +23,23 @@
 
 namespace {
 
-// A walk over a text of known length.
-struct Walk {
-  const char* t;
-  size_t len;
-  size_t pos;
-
-  // The next field separated by runs of tabs and newlines.
-  bool Token(Field* f) {
-    while (pos < len && (t[pos] == '\t' || t[pos] == '\n')) pos++;
-    if (pos >= len) return false;
-    size_t b = pos;
-    while (pos < len && t[pos] != '\t' && t[pos] != '\n') pos++;
-    f->p = t + b, f->n = pos - b;
-    if (pos < len) pos++;
-    return true;
+// Where the first byte equal to a or b stands at or after pos (len when
+// none). Fields are short, so eight bytes are tested at a time, which keeps
+// the processor from guessing wrong at every field's end.
+inline size_t FindEither(const char* t, size_t pos, size_t len, char a, char b) {
+  const uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
+  const uint64_t ma = ones * (unsigned char)a, mb = ones * (unsigned char)b;
+  while (pos + 8 <= len) {
+    uint64_t w;
+    memcpy(&w, t + pos, 8);
+    uint64_t xa = w ^ ma, xb = w ^ mb;
+    uint64_t hit = (((xa - ones) & ~xa) | ((xb - ones) & ~xb)) & highs;
+    if (hit) return pos + (size_t)(__builtin_ctzll(hit) >> 3);
+    pos += 8;
   }
-  // A field of a record that extends to the next tab.
-  bool Tab(Field* f) {
-    while (pos < len && t[pos] == '\t') pos++;
-    if (pos >= len) return false;
-    const char* e = static_cast<const char*>(memchr(t + pos, '\t', len - pos));
-    size_t end = e ? (size_t)(e - t) : len;
-    f->p = t + pos, f->n = end - pos;
-    pos = e ? end + 1 : len;
-    return true;
-  }
-  // The last field of a record: the rest of its line (possibly empty).
-  bool Line(Field* f) {
-    if (pos >= len) return false;
-    const char* e = static_cast<const char*>(memchr(t + pos, '\n', len - pos));
-    size_t end = e ? (size_t)(e - t) : len;
-    f->p = t + pos, f->n = end - pos;
-    pos = e ? end + 1 : len;
-    return true;
-  }
-  // count values: all but the last up to a tab, the last to the line's end.
-  bool Values(double* v, int count) {
-    Field f;
-    for (int k = 0; k < count; k++) {
-      if (!(k + 1 < count ? Tab(&f) : Line(&f))) return false;
-      v[k] = ToDouble(f);
-    }
-    return true;
-  }
-  // The channel part: "G" and a submix number, "M", or a number.
-  bool Channel(long long* slot) {
-    Field c, g;
-    if (!Tab(&c)) return false;
-    if (c.Is("G")) {
-      if (!Tab(&g)) return false;
-      *slot = NUM_INPUTS + (long long)ToInt(g);
-    } else if (c.Is("M")) {
-      *slot = 0;
-    } else {
-      *slot = ToInt(c);
-    }
-    return true;
-  }
-};
+  while (pos < len && t[pos] != a && t[pos] != b) pos++;
+  return pos;
+}
 
 bool InRange(long long v, long long lo, long long hi) { return v >= lo && v <= hi; }
 
@@ -115,17 +76,125 @@ struct Occurrence {
   int key;        // index into scan_keys
 };
 
-// The keyword of scan_keys equal to the field, or -1 (first letter and
-// length decide quickly for the many numeric fields).
-int ScanKeyOf(const char* p, size_t n) {
-  if (n == 0 || n > 7 || !((p[0] >= 'a' && p[0] <= 'z') || (p[0] >= 'A' && p[0] <= 'Z')))
-    return -1;
-  for (int k = 0; k < NUM_SCAN_KEYS; k++) {
-    const char* w = scan_keys[k].keyword;
-    if (w[0] == p[0] && strlen(w) == n && memcmp(w, p, n) == 0) return k;
+// The keywords of the scans by their bytes, and the lengths that a keyword
+// (or "end") has by its first character: most fields are numbers or point
+// records and fail that test at once.
+struct ScanKeyTable {
+  WordTable words;
+  unsigned char lengths[256] = {0};
+  ScanKeyTable() {
+    for (int k = 0; k < NUM_SCAN_KEYS; k++) {
+      words.Add(scan_keys[k].keyword, k);
+      lengths[(unsigned char)scan_keys[k].keyword[0]] |= (unsigned char)(1u << strlen(scan_keys[k].keyword));
+    }
+    lengths['e'] |= 1u << 3;
   }
-  return -1;
-}
+};
+const ScanKeyTable scan_table;
+
+// The fields of a text that start records of the scans, in text order.
+struct Lists {
+  std::vector<Occurrence> occ[NUM_SCANS];
+  std::vector<size_t> ends;  // where the fields "end" begin
+
+  // The field [b, e), followed by its delimiter (or the end of the text).
+  void Token(const char* t, size_t b, size_t e, size_t len) {
+    size_t n = e - b;
+    if (n > 7 || !(scan_table.lengths[(unsigned char)t[b]] & (1u << n))) return;
+    if (n == 3 && memcmp(t + b, "end", 3) == 0) {
+      ends.push_back(b);
+      return;
+    }
+    int k = scan_table.words.Find(PackWord(t + b, n));
+    if (k >= 0) occ[scan_keys[k].scan].push_back({b, e < len ? e + 1 : len, k});
+  }
+  // Every field of the bytes [b, e).
+  void Span(const char* t, size_t b, size_t e, size_t len) {
+    while (b < e) {
+      while (b < e && (t[b] == '\t' || t[b] == '\n')) b++;
+      if (b >= e) return;
+      size_t f = FindEither(t, b, e, '\t', '\n');
+      Token(t, b, f, len);
+      b = f;
+    }
+  }
+};
+
+// A walk over a text of known length. With lists, every field that the
+// walk passes, inside records or not, is also listed for the scans.
+struct Walk {
+  const char* t;
+  size_t len;
+  size_t pos;
+  Lists* lists = nullptr;
+
+  // The next field separated by runs of tabs and newlines.
+  bool Token(Field* f) {
+    while (pos < len && (t[pos] == '\t' || t[pos] == '\n')) pos++;
+    if (pos >= len) return false;
+    size_t b = pos;
+    pos = FindEither(t, pos, len, '\t', '\n');
+    if (lists) lists->Token(t, b, pos, len);
+    f->p = t + b, f->n = pos - b;
+    if (pos < len) pos++;
+    return true;
+  }
+  // A field of a record that extends to the next tab.
+  bool Tab(Field* f) {
+    while (pos < len && t[pos] == '\t') pos++;
+    if (pos >= len) return false;
+    size_t b = pos;
+    pos = Until('\t', '\n', b);
+    f->p = t + b, f->n = pos - b;
+    if (pos < len) pos++;
+    return true;
+  }
+  // The last field of a record: the rest of its line (possibly empty).
+  bool Line(Field* f) {
+    if (pos >= len) return false;
+    size_t b = pos;
+    pos = Until('\n', '\t', b);
+    f->p = t + b, f->n = pos - b;
+    if (pos < len) pos++;
+    return true;
+  }
+  // The end of a field that runs from b to the next stop; when listing, the
+  // fields inside it (separated by other delimiters) are listed.
+  size_t Until(char stop, char other, size_t b) {
+    if (!lists) return FindEither(t, b, len, stop, stop);
+    size_t d = FindEither(t, b, len, stop, other);
+    if (d < len && t[d] == other) {
+      d = FindEither(t, d, len, stop, stop);
+      lists->Span(t, b, d, len);
+    } else if (d > b) {
+      lists->Token(t, b, d, len);
+    }
+    return d;
+  }
+  // count values: all but the last up to a tab, the last to the line's end.
+  bool Values(double* v, int count) {
+    Field f;
+    for (int k = 0; k < count; k++) {
+      if (!(k + 1 < count ? Tab(&f) : Line(&f))) return false;
+      v[k] = ToDouble(f);
+    }
+    return true;
+  }
+  // The channel part: "G" and a submix number, "M", or a number.
+  bool Channel(long long* slot) {
+    Field c, g;
+    if (!Tab(&c)) return false;
+    if (c.Is("G")) {
+      if (!Tab(&g)) return false;
+      *slot = NUM_INPUTS + (long long)ToInt(g);
+    } else if (c.Is("M")) {
+      *slot = 0;
+    } else {
+      *slot = ToInt(c);
+    }
+    return true;
+  }
+};
 
 // One scan's way through its records.
 struct ScanWalk {
@@ -275,27 +344,11 @@ void ParseVCA(Walk& w, ScanWalk& s) {
 
 }  // namespace
 
-void ParseBufferMulti(const char* text, size_t len) {
-  if (!text) len = 0;
-  ScanMixName(text, len);
-
-  // Cut the text into fields once; list the fields that start records.
-  std::vector<Occurrence> occ[NUM_SCANS];
-  std::vector<size_t> ends;
+// The scans after the mix name, each over its own records.
+static void RunScans(const char* text, size_t len, const Lists& lists) {
   Walk w{text, len, 0};
-  Field f;
-  while (w.Token(&f)) {
-    size_t start = (size_t)(f.p - text);
-    if (f.n == 3 && f.p[0] == 'e' && f.p[1] == 'n' && f.p[2] == 'd') {
-      ends.push_back(start);
-      continue;
-    }
-    int k = ScanKeyOf(f.p, f.n);
-    if (k >= 0) occ[scan_keys[k].scan].push_back({start, w.pos, k});
-  }
-
   for (int id = 0; id < NUM_SCANS; id++) {
-    ScanWalk s(occ[id], ends);
+    ScanWalk s(lists.occ[id], lists.ends);
     if (id < SCAN_RTN) {
       ScanRecords(w, s, Records[ScanOrder[id - SCAN_RECORD0]]);
       continue;
@@ -314,33 +367,33 @@ void ParseBufferMulti(const char* text, size_t len) {
   }
 }
 
+void ParseBufferMulti(const char* text, size_t len) {
+  if (!text) len = 0;
+  ScanMixName(text, len);
+  Lists lists;
+  lists.Span(text, 0, len, len);
+  RunScans(text, len, lists);
+}
+
 // The record keywords of ReadVolumes.
 enum VolKey { VK_NONE, VK_CUE, VK_T, VK_INC, VK_V, VK_VCA, VK_OFS, VK_RMP, VK_SHAPE, VK_END };
 
+static const WordTable vol_keys = [] {
+  WordTable t;
+  t.Add(Str_cue, VK_CUE), t.Add(Str_time, VK_T), t.Add(Str_inc, VK_INC);
+  t.Add(Str_vol, VK_V), t.Add(Str_vca, VK_VCA), t.Add(Str_ofs, VK_OFS);
+  t.Add(Str_ramp, VK_RMP), t.Add(Str_shape, VK_SHAPE), t.Add("end", VK_END);
+  return t;
+}();
+
 static VolKey VolKeyOf(Field f) {
-  switch (f.n) {
-    case 1:
-      if (f.p[0] == 't') return VK_T;
-      if (f.p[0] == 'v') return VK_V;
-      return VK_NONE;
-    case 3:
-      if (f.Is(Str_cue)) return VK_CUE;
-      if (f.Is(Str_inc)) return VK_INC;
-      if (f.Is(Str_vca)) return VK_VCA;
-      if (f.Is(Str_ofs)) return VK_OFS;
-      if (f.Is(Str_ramp)) return VK_RMP;
-      if (f.Is("end")) return VK_END;
-      return VK_NONE;
-    case 5:
-      return f.Is(Str_shape) ? VK_SHAPE : VK_NONE;
-    default:
-      return VK_NONE;
-  }
+  if (f.n == 0 || f.n > 5) return VK_NONE;
+  int k = vol_keys.Find(PackWord(f.p, f.n));
+  return k < 0 ? VK_NONE : (VolKey)k;
 }
 
-void ReadVolumes(const char* text, size_t len) {
-  if (!text) len = 0;
-  Walk w{text, len, 0};
+// The pass over rows and points; w.pos is where it stopped.
+static void WalkVolumes(Walk& w) {
   int r = -1;
   long long c = 1;
   float m = 0, s = 0, ms = 0;
@@ -404,9 +457,23 @@ void ReadVolumes(const char* text, size_t len) {
   }
 }
 
+void ReadVolumes(const char* text, size_t len) {
+  if (!text) len = 0;
+  Walk w{text, len, 0};
+  WalkVolumes(w);
+}
+
+// ParseBufferMulti and ReadVolumes in one walk of the text: the scans take
+// their records from the lists that the pass over the rows made. The two
+// fill different tables, so the order of their work does not matter.
 void ParseFaderText(const char* text, size_t len) {
-  ParseBufferMulti(text, len);
-  ReadVolumes(text, len);
+  if (!text) len = 0;
+  ScanMixName(text, len);
+  Lists lists;
+  Walk w{text, len, 0, &lists};
+  WalkVolumes(w);
+  lists.Span(text, w.pos, len, len);
+  RunScans(text, len, lists);
 }
 
 // --- The file ---

@@ -45,25 +45,14 @@ const int ScanOrder[NUM_SCAN_RECORDS] = {R_COMP,   R_RMS, R_NLC, R_LIM,    R_FXG
 
 // --- The keyword test ---
 
-// Index of the keyword equal to the bytes, or -1. Keywords are grouped by
-// length so that a field is compared with a handful of them at most.
+// Index of the keyword equal to the bytes, or -1.
 static int KeyIndex(const char* p, size_t n) {
-  enum { MAXLEN = 8 };
-  static int bucket[MAXLEN][NUM_KEYWORDS + 1];
-  static bool ready = false;
-  if (!ready) {
-    int fill[MAXLEN] = {0};
-    for (int k = 0; k < NUM_KEYWORDS; k++) {
-      size_t len = strlen(Keywords[k]);
-      bucket[len][fill[len]++] = k;
-    }
-    for (int len = 0; len < MAXLEN; len++) bucket[len][fill[len]] = -1;
-    ready = true;
-  }
-  if (n == 0 || n >= MAXLEN) return -1;
-  for (const int* k = bucket[n]; *k >= 0; k++)
-    if (memcmp(Keywords[*k], p, n) == 0) return *k;
-  return -1;
+  static const WordTable table = [] {
+    WordTable t;
+    for (int k = 0; k < NUM_KEYWORDS; k++) t.Add(Keywords[k], k);
+    return t;
+  }();
+  return table.Find(PackWord(p, n));
 }
 
 bool CheckForKey(const char* field) {

@@ -84,6 +84,26 @@ void Appendf(std::string& out, const char* fmt, ...) {
   va_end(ap);
 }
 
+static unsigned WordSlot(uint64_t packed) {
+  return (unsigned)((packed * 0x9E3779B97F4A7C15ULL) >> 57);
+}
+
+void WordTable::Add(const char* word, int value) {
+  uint64_t k = PackWord(word);
+  unsigned i = WordSlot(k);
+  while (keys[i] != 0 && keys[i] != k) i = (i + 1) & 127;
+  keys[i] = k;
+  values[i] = value;
+}
+
+int WordTable::Find(uint64_t packed) const {
+  if (packed == 0) return -1;
+  for (unsigned i = WordSlot(packed);; i = (i + 1) & 127) {
+    if (keys[i] == packed) return values[i];
+    if (keys[i] == 0) return -1;
+  }
+}
+
 bool Field::Is(const char* word) const {
   size_t k = strlen(word);
   return k == n && memcmp(p, word, k) == 0;

@@ -4,6 +4,8 @@
 #define ORVANE_FILES_TEXT_H
 
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 // Appends to out what printf would print for fmt. Knows the conversions of
@@ -16,6 +18,24 @@ struct Field {
   const char* p = nullptr;
   size_t n = 0;
   bool Is(const char* word) const;  // exact, case-sensitive
+};
+
+// The bytes and the length of a word of up to 7 characters in one integer
+// (0 for longer words or none): compares fields with keywords in one step.
+inline uint64_t PackWord(const char* p, size_t n) {
+  if (n == 0 || n > 7) return 0;
+  uint64_t v = (uint64_t)n << 56;
+  for (size_t i = 0; i < n; i++) v |= (uint64_t)(unsigned char)p[i] << (8 * i);
+  return v;
+}
+inline uint64_t PackWord(const char* word) { return PackWord(word, strlen(word)); }
+
+// A small set of words (up to 64) of up to 7 characters with a value each.
+struct WordTable {
+  uint64_t keys[128] = {0};
+  int values[128];
+  void Add(const char* word, int value);
+  int Find(uint64_t packed) const;  // the value, or -1
 };
 
 // Decimal conversions of a field as atof and atoi read it: leading white

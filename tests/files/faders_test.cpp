@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -334,4 +335,36 @@ TEST(FaderFileFile, AFailedSaveKeepsTheOldFile) {
                        "[faders.txt not saved: File too large]");
   EXPECT_EQ(ReadFileBytes("faders.txt"), old);
   EXPECT_EQ(DirList(), "faders.txt ") << "the temporary file is removed";
+}
+
+// The whole-file read takes the scans' records from its one walk; on any
+// text it must leave the model as the separate scans do.
+TEST(FaderFileReader, OneWalkEqualsTheSeparateScans) {
+  const char* words[] = {"comp", "rms", "nlc", "lim", "fxg", "band1", "band2", "hshelf", "lshelf",
+                         "hp", "p", "rev", "trev", "rtn", "trtn", "rhp", "rlp", "width", "pos",
+                         "submu", "subso", "sub", "subname", "VCA:", "vcaname", "cue", "t", "inc",
+                         "v", "vca", "ofs", "rmp", "shape", "end", "G", "M", "1", "3", "-2.5",
+                         "130", "1,2", "x", "0", "9", ""};
+  const char* gaps[] = {"\t", "\n", "\t\t", "\n\n", "\t\n"};
+  std::mt19937 rng(3);
+  for (int round = 0; round < 3000; round++) {
+    std::string t;
+    int n = 1 + (int)(rng() % 60);
+    for (int i = 0; i < n; i++) {
+      t += words[rng() % (sizeof words / sizeof *words)];
+      if (rng() % 8) t += gaps[rng() % 5];
+    }
+    if (rng() % 5 == 0) t += "\nend\n";
+    testing::internal::CaptureStdout();
+    ClearInternalArrays();
+    ParseBufferMulti(t.data(), t.size());
+    ReadVolumes(t.data(), t.size());
+    std::string separate = ModelBytes();
+    std::string said = testing::internal::GetCapturedStdout();
+    testing::internal::CaptureStdout();
+    ClearInternalArrays();
+    ParseFaderText(t.data(), t.size());
+    ASSERT_TRUE(ModelBytes() == separate) << "text: " << t;
+    ASSERT_EQ(testing::internal::GetCapturedStdout(), said) << t;
+  }
 }
