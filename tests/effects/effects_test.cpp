@@ -462,6 +462,8 @@ TEST(EffectsFile, StoreRecallStoreGivesTheSameFile) {
   EXPECT_FALSE(Contains(first, "\ncomp\t12\t"));
 
   ResetEditor();
+  ASSERT_EQ(Rev_HP0->value(), 0);  // nothing of the first store is left on show
+  ASSERT_EQ(rev_width->value(), 50);
   StageReadFromFile();
   UpdateEffects();
   UpdateReverbSettings();
