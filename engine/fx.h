@@ -13,13 +13,18 @@ struct ReverbUnit;
 FxChain* FxChainCreate(int slot, double rate);
 // Look-ahead of the chain in samples (the caller delays the other channels).
 int FxChainLatency(const FxChain* chain);
-// Processes frames samples of a stereo block in place.
+// Processes frames samples of a stereo block in place (any number of
+// frames; a mono block may pass the same buffer as left and right). The
+// output lags the input by FxChainLatency frames.
 void FxChainProcess(FxChain* chain, float* left, float* right, int frames);
 void FxChainDestroy(FxChain* chain);
 
 // The reverb (Prtn, Prhp, Prlp, Prev_width, Prev_position) and the tap
-// reverb (Ptrtn), built from the model. Process reads a mono send bus and
-// ADDS the return, at its return level, into outL and outR.
+// reverb (Ptrtn), built from the model. Each returns nullptr when no input
+// channel or submix has its send to it on (the master's sends are ignored),
+// and processing or destroying nullptr does nothing. Process reads a mono
+// send bus and ADDS the return, at its return level, into outL and outR;
+// the return has no look-ahead.
 ReverbUnit* ReverbCreate(double rate);
 ReverbUnit* TapReverbCreate(double rate);
 void ReverbProcess(ReverbUnit* unit, const float* in, float* outL, float* outR, int frames);
