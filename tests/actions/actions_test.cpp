@@ -1,0 +1,183 @@
+// Store All, Recall All and Mix with the real windows built (headless).
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+
+#include <FL/Fl_Output.H>
+#include <gtest/gtest.h>
+
+#include "../files/file_limit.h"
+#include "app/app.h"
+#include "files/files.h"
+#include "model/model.h"
+#include "testlib.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A fresh model, as at start.
+void Reset() {
+  BuildEditorOnce();
+  ClearInternalArrays();
+  HeadTailArray[0] = HeadTailArray[1] = 0;
+  color = 97;
+}
+
+std::string Status() { return TextResponse->value(); }
+
+std::string Demo(const char* name) {
+  return ReadFileBytes(std::string(ORVANE_SOURCE_DIR) + "/examples/demo/" + name);
+}
+
+// A stand-in render engine: a script named vorlax4 in its own directory,
+// which notes where it ran and what it was given.
+std::string MakeEngine(const std::string& dir, const std::string& tail, const char* name = "vorlax4") {
+  fs::create_directories(dir);
+  std::string path = dir + "/" + name;
+  WriteFileBytes(path, "#!/bin/sh\npwd > ran-in.txt\ncat faders.txt tracks.txt prefs.txt > given.txt\n" +
+                           tail + "\n");
+  chmod(path.c_str(), 0755);
+  return dir + "/";
+}
+
+}  // namespace
+
+TEST(StoreAll, WritesTheThreeFilesIntoAnEmptyDirectory) {
+  Reset();
+  ScopedWorkDir dir;
+  SaveAll();
+  EXPECT_EQ(Status(), "Save Complete");
+  EXPECT_EQ(ReadFileBytes("prefs.txt"), Golden("prefs_defaults.txt"));
+  EXPECT_EQ(ReadFileBytes("tracks.txt"), Golden("tracks_fresh.txt"));
+  EXPECT_EQ(ReadFileBytes("faders.txt"), Golden("faders_fresh.txt"));
+}
+
+TEST(RecallAll, ThenStoreAllReproducesTheDemo) {
+  Reset();
+  ScopedWorkDir dir;
+  for (const char* f : {"faders.txt", "tracks.txt", "prefs.txt"}) WriteFileBytes(f, Demo(f));
+  RecallAll();
+  EXPECT_EQ(Status(), "Read 93 bytes from prefs.txt");
+  EXPECT_STREQ(MixName, "Demo");
+  EXPECT_STREQ(NameBuffer[4], "audio/vocal.wav");
+  EXPECT_EQ(HeadTailArray[1], 1.5f);
+  SaveAll();
+  EXPECT_EQ(Status(), "Save Complete");
+  for (const char* f : {"faders.txt", "tracks.txt", "prefs.txt"})
+    EXPECT_EQ(ReadFileBytes(f), Demo(f)) << f;
+}
+
+TEST(RecallAll, WithoutFadersTxtCreatesIt) {
+  Reset();
+  ScopedWorkDir dir;
+  Pcomp[3 * REC] = 1;
+  Prev[4 * REC] = 1;
+  RecallAll();
+  EXPECT_EQ(ReadFileBytes("faders.txt"), "MixFilename\n");
+  EXPECT_EQ(Status(), "Read 0 bytes from faders.txt");
+  EXPECT_EQ(Pcomp[3 * REC], 0.0f);
+  EXPECT_EQ(Prev[4 * REC], 0.0f);
+  EXPECT_STREQ(MixName, "MixFilename");
+}
+
+TEST(Mix, RunsTheEngineInTheWorkingDirectoryAfterTheSave) {
+  Reset();
+  ScopedWorkDir dir;
+  CopyField(NameBuffer[1], NAME_LEN, "kick.wav");
+  CopyField(Path, PATH_LEN, MakeEngine(dir.path() + "/engine", "exit 0").c_str());
+  Mix();
+  EXPECT_EQ(Status(), "Mix Complete");
+  EXPECT_EQ(ReadFileBytes("ran-in.txt"), fs::canonical(dir.path()).string() + "\n");
+  EXPECT_EQ(ReadFileBytes("given.txt"),
+            ReadFileBytes("faders.txt") + ReadFileBytes("tracks.txt") + ReadFileBytes("prefs.txt"));
+  EXPECT_NE(ReadFileBytes("tracks.txt").find("1 kick.wav +"), std::string::npos);
+  EXPECT_NE(ReadFileBytes("prefs.txt").find("path\t" + dir.path() + "/engine/\n"), std::string::npos);
+}
+
+TEST(Mix, ReportsAnEngineThatFailsOrIsMissing) {
+  Reset();
+  ScopedWorkDir dir;
+  std::string bin = MakeEngine(dir.path() + "/bin", "exit 3");
+  CopyField(Path, PATH_LEN, bin.c_str());
+  testing::internal::CaptureStdout();
+  Mix();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Mix failed: " + bin + "vorlax4 exit status 3\n");
+  EXPECT_EQ(Status(), "Mix failed: " + bin + "vorlax4 exit status 3");
+  EXPECT_TRUE(FileExists("ran-in.txt"));
+
+  MakeEngine(dir.path() + "/sig", "kill -TERM $$");
+  CopyField(Path, PATH_LEN, (dir.path() + "/sig/").c_str());
+  testing::internal::CaptureStdout();
+  Mix();
+  testing::internal::GetCapturedStdout();
+  EXPECT_EQ(Status(), "Mix failed: " + dir.path() + "/sig/vorlax4 ended by signal 15");
+
+  CopyField(Path, PATH_LEN, "/no/such/dir/");
+  testing::internal::CaptureStdout();
+  Mix();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Mix failed: /no/such/dir/vorlax4 not found\n");
+  EXPECT_EQ(Status(), "Mix failed: /no/such/dir/vorlax4 not found");
+}
+
+// An empty Path finds vorlax4 on the search path; a Path without the final
+// separator forms the name as it stands; a Path is never read by a shell.
+TEST(Mix, HowTheEngineIsFound) {
+  Reset();
+  ScopedWorkDir dir;
+  std::string bin = MakeEngine(dir.path() + "/bin", "exit 0");
+  std::string old_path = getenv("PATH");
+  setenv("PATH", (dir.path() + "/bin:" + old_path).c_str(), 1);
+  Path[0] = '\0';
+  Mix();
+  setenv("PATH", old_path.c_str(), 1);
+  EXPECT_EQ(Status(), "Mix Complete");
+
+  MakeEngine(dir.path(), "exit 0", "toolsvorlax4");
+  CopyField(Path, PATH_LEN, (dir.path() + "/tools").c_str());
+  fs::remove("ran-in.txt");
+  Mix();
+  EXPECT_EQ(Status(), "Mix Complete");
+  EXPECT_TRUE(FileExists("ran-in.txt"));
+
+  std::string odd = dir.path() + "/a;touch hacked;";
+  MakeEngine(odd, "exit 0");
+  CopyField(Path, PATH_LEN, (odd + "/").c_str());
+  Mix();
+  EXPECT_EQ(Status(), "Mix Complete");
+  EXPECT_FALSE(FileExists("hacked"));
+}
+
+// When a file cannot be saved the engine is not started, the old files stay
+// as they were and the status says which file failed.
+TEST(Mix, NotStartedWhenAFileIsNotSaved) {
+  Reset();
+  ScopedWorkDir dir;
+  CopyField(Path, PATH_LEN, MakeEngine(dir.path() + "/engine", "exit 0").c_str());
+  WriteFileBytes("faders.txt", "Old\n");
+  WriteFileBytes("tracks.txt", "1 old.wav +\nend\n");
+  WriteFileBytes("prefs.txt", "pre\ton\nend\n");
+  ChildResult r = RunWithFileLimit(0, [] {
+    Mix();
+    printf("[%s]", TextResponse->value());
+    return 0;
+  });
+  EXPECT_EQ(r.exit_code, 0);
+  std::string failed =
+      "prefs.txt not saved: File too large; tracks.txt not saved: File too large; "
+      "faders.txt not saved: File too large";
+  EXPECT_NE(r.out.find("[Mix not started: " + failed + "]"), std::string::npos) << r.out;
+  EXPECT_FALSE(FileExists("ran-in.txt"));
+  EXPECT_EQ(ReadFileBytes("faders.txt"), "Old\n");
+  EXPECT_EQ(ReadFileBytes("tracks.txt"), "1 old.wav +\nend\n");
+  EXPECT_EQ(ReadFileBytes("prefs.txt"), "pre\ton\nend\n");
+
+  r = RunWithFileLimit(0, [] {
+    SaveAll();
+    printf("[%s]", TextResponse->value());
+    return 0;
+  });
+  EXPECT_NE(r.out.find("[Save failed: " + failed + "]"), std::string::npos) << r.out;
+}
