@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include "files.h"
+#include "text.h"
 #include "../app/app.h"
 #include "../faders/faders.h"
 #include "../model/model.h"
@@ -60,15 +61,20 @@ void RecallAll() {
 }
 
 // prefs.txt, tracks.txt, faders.txt, in that order. False when any of them
-// was not saved; *failed then holds the report of each one that failed.
+// was not saved; *failed then says which, and why the first one failed.
 static bool SaveThree(std::string* failed) {
-  bool (*const saves[])() = {SavePrefsFile, SaveTracksFile, SaveFaderFile};
-  for (bool (*save)() : saves) {
-    if (save()) continue;
-    if (!failed->empty()) *failed += "; ";
-    *failed += tbuffer;
+  struct { bool (*save)(); const char* name; } saves[] = {
+    {SavePrefsFile, "prefs.txt"}, {SaveTracksFile, "tracks.txt"}, {SaveFaderFile, "faders.txt"}};
+  std::string names, why;
+  for (auto& s : saves) {
+    if (s.save()) continue;
+    names += names.empty() ? "" : ", ";
+    names += s.name;
+    if (why.empty()) why = LastSaveError;
   }
-  return failed->empty();
+  if (names.empty()) return true;
+  *failed = names + " not saved (" + why + ")";
+  return false;
 }
 
 void SaveAll() {

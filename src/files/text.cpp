@@ -272,7 +272,10 @@ bool SafeWriteFile(const char* name, const std::string& bytes, std::string* why,
   return true;
 }
 
+std::string LastSaveError;
+
 void ReportNotSaved(const char* name, const std::string& why) {
+  LastSaveError = why;
   snprintf(tbuffer, TBUF_LEN, "%s not saved: %s", name, why.c_str());
   printf("%s\n", tbuffer);
   fflush(stdout);

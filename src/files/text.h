@@ -67,8 +67,9 @@ bool SafeWriteFile(const char* name, const std::string& bytes, std::string* why,
 // the first line that is not empty (the mix-name line) is dropped too.
 void AppendKeptLines(std::string& out, const std::string& text, bool skip_first);
 
-// Status text helpers: the report of a file that was not saved, in tbuffer
-// and on standard output.
+// The report of a file that was not saved, in tbuffer and on standard
+// output; the reason is also kept in LastSaveError.
 void ReportNotSaved(const char* name, const std::string& why);
+extern std::string LastSaveError;
 
 #endif

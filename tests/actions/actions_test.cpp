@@ -165,9 +165,7 @@ TEST(Mix, NotStartedWhenAFileIsNotSaved) {
     return 0;
   });
   EXPECT_EQ(r.exit_code, 0);
-  std::string failed =
-      "prefs.txt not saved: File too large; tracks.txt not saved: File too large; "
-      "faders.txt not saved: File too large";
+  std::string failed = "prefs.txt, tracks.txt, faders.txt not saved (File too large)";
   EXPECT_NE(r.out.find("[Mix not started: " + failed + "]"), std::string::npos) << r.out;
   EXPECT_FALSE(FileExists("ran-in.txt"));
   EXPECT_EQ(ReadFileBytes("faders.txt"), "Old\n");
