@@ -82,12 +82,15 @@ struct Occurrence {
 struct ScanKeyTable {
   WordTable words;
   unsigned char lengths[256] = {0};
+  void Allow(const char* word) {
+    lengths[(unsigned char)word[0]] |= (unsigned char)(1u << strlen(word));
+  }
   ScanKeyTable() {
     for (int k = 0; k < NUM_SCAN_KEYS; k++) {
       words.Add(scan_keys[k].keyword, k);
-      lengths[(unsigned char)scan_keys[k].keyword[0]] |= (unsigned char)(1u << strlen(scan_keys[k].keyword));
+      Allow(scan_keys[k].keyword);
     }
-    lengths['e'] |= 1u << 3;
+    Allow("end");
   }
 };
 const ScanKeyTable scan_table;

@@ -11,7 +11,7 @@
 // Appends to out what printf would print for fmt. Knows the conversions of
 // the mix files: %i, %li, %s and %.Nf (N = 0..9); the fixed-point ones are
 // formatted without printf for speed, rounding exactly as printf does.
-void Appendf(std::string& out, const char* fmt, ...);
+void Appendf(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 
 // A field of a text: the bytes [begin, end) of it. Not NUL-terminated.
 struct Field {
