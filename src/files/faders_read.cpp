@@ -11,6 +11,10 @@
 // that fell inside its previous record. The result is that of a full walk.
 // When the whole file is read, the walk of the rows and points lists the
 // keywords on its way, so that the text is walked once.
+//
+// Names are data: the mix-name line and the names of the lines "cue",
+// "subname" and "vcaname" never start records, whatever they say, so that a
+// submix named "rev" or a cue named "end" reads back as a name.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -95,15 +99,46 @@ struct ScanKeyTable {
 };
 const ScanKeyTable scan_table;
 
+// Which fields lie inside a name: the first line (the mix name), and what
+// follows "cue" or the number of "subname" and "vcaname" on a line that
+// begins with one of them. Asked about fields in text order, it finds each
+// line's start once.
+struct NameSpans {
+  size_t asked = 0, line = 0;  // the last field asked about, and its line
+
+  bool In(const char* t, size_t len, size_t b) {
+    if (b == 0) return true;
+    if (t[b - 1] == '\n') return false;  // a field that begins a line
+    if (b < asked) asked = line = 0;    // (not in text order: start over)
+    const void* nl = memrchr(t + asked, '\n', b - asked);
+    if (nl) line = (size_t)(static_cast<const char*>(nl) - t) + 1;
+    asked = b;
+    size_t start = NameStart(t, len, line);
+    return line == 0 || (start != 0 && b >= start);
+  }
+  // Where the name of the line at ls begins, or 0 when the line holds none.
+  static size_t NameStart(const char* t, size_t len, size_t ls) {
+    auto begins = [&](const char* w, size_t n) { return len - ls > n && memcmp(t + ls, w, n) == 0; };
+    if (begins("cue\t", 4)) return ls + 4;
+    if (!begins("subname\t", 8) && !begins("vcaname\t", 8)) return 0;
+    size_t p = ls + 8;
+    while (p < len && t[p] == '\t') p++;
+    while (p < len && t[p] != '\t' && t[p] != '\n') p++;
+    return p < len && t[p] == '\t' ? p + 1 : 0;
+  }
+};
+
 // The fields of a text that start records of the scans, in text order.
 struct Lists {
   std::vector<Occurrence> occ[NUM_SCANS];
   std::vector<size_t> ends;  // where the fields "end" begin
+  NameSpans names;
 
   // The field [b, e), followed by its delimiter (or the end of the text).
   void Token(const char* t, size_t b, size_t e, size_t len) {
     size_t n = e - b;
     if (n > 7 || !(scan_table.lengths[(unsigned char)t[b]] & (1u << n))) return;
+    if (names.In(t, len, b)) return;
     if (n == 3 && memcmp(t + b, "end", 3) == 0) {
       ends.push_back(b);
       return;
@@ -130,17 +165,20 @@ struct Walk {
   size_t len;
   size_t pos;
   Lists* lists = nullptr;
+  NameSpans* names = nullptr;  // set: Token skips the fields inside names
 
   // The next field separated by runs of tabs and newlines.
   bool Token(Field* f) {
-    while (pos < len && (t[pos] == '\t' || t[pos] == '\n')) pos++;
-    if (pos >= len) return false;
-    size_t b = pos;
-    pos = FindEither(t, pos, len, '\t', '\n');
-    if (lists) lists->Token(t, b, pos, len);
-    f->p = t + b, f->n = pos - b;
-    if (pos < len) pos++;
-    return true;
+    for (;;) {
+      while (pos < len && (t[pos] == '\t' || t[pos] == '\n')) pos++;
+      if (pos >= len) return false;
+      size_t b = pos;
+      pos = FindEither(t, pos, len, '\t', '\n');
+      if (lists) lists->Token(t, b, pos, len);
+      f->p = t + b, f->n = pos - b;
+      if (pos < len) pos++;
+      if (!names || !names->In(t, len, b)) return true;
+    }
   }
   // A field of a record that extends to the next tab.
   bool Tab(Field* f) {
@@ -217,14 +255,12 @@ struct ScanWalk {
   }
 };
 
+// The mix name is the first line, whatever its length; an empty first line
+// (a mix saved without a name) leaves the name as it is.
 void ScanMixName(const char* t, size_t len) {
-  size_t b = 0;
-  while (b < len && t[b] == '\n') b++;
-  if (b >= len) return;
-  const char* nl = static_cast<const char*>(memchr(t + b, '\n', len - b));
-  size_t n = (nl ? (size_t)(nl - t) : len) - b;
-  if (n > 3 && !(strlen(MixName) == n && memcmp(MixName, t + b, n) == 0))
-    CopyFieldText(MixName, NAME_LEN, Field{t + b, n});
+  const char* nl = static_cast<const char*>(memchr(t, '\n', len));
+  size_t n = nl ? (size_t)(nl - t) : len;
+  if (n > 0) CopyFieldText(MixName, NAME_LEN, Field{t, n});
 }
 
 // An effect, pan or send scan of one record format.
@@ -403,8 +439,7 @@ static void WalkVolumes(Walk& w) {
   auto point = [&]() { return InRange(c, 0, NUM_SLOTS - 1) && InRange(r, 0, NUM_ROWS - 1); };
   Field f;
   while (w.Token(&f)) {
-    // A cue name is also read as the next field itself.
-    for (;;) {
+    {
       VolKey k = VolKeyOf(f);
       Field a, b, v;
       long long slot;
@@ -414,8 +449,7 @@ static void WalkVolumes(Walk& w) {
         case VK_CUE:
           if (!w.Line(&a)) return;
           if (InRange(r + 1, 0, NUM_ROWS - 1)) CopyFieldText(CueNameBuffer[r + 1], CUE_LEN, a);
-          f = a;
-          continue;
+          break;
         case VK_T:
           r++;
           if (!w.Tab(&a) || !w.Tab(&b) || !w.Line(&v)) return;
@@ -455,14 +489,14 @@ static void WalkVolumes(Walk& w) {
       } else if (k == VK_SHAPE && point()) {
         Shape[Cell((int)c, r)] = (float)ToDouble(v);
       }
-      break;
     }
   }
 }
 
 void ReadVolumes(const char* text, size_t len) {
   if (!text) len = 0;
-  Walk w{text, len, 0};
+  NameSpans names;
+  Walk w{text, len, 0, nullptr, &names};
   WalkVolumes(w);
 }
 
@@ -473,7 +507,7 @@ void ParseFaderText(const char* text, size_t len) {
   if (!text) len = 0;
   ScanMixName(text, len);
   Lists lists;
-  Walk w{text, len, 0, &lists};
+  Walk w{text, len, 0, &lists, &lists.names};
   WalkVolumes(w);
   lists.Span(text, w.pos, len, len);
   RunScans(text, len, lists);

@@ -64,23 +64,18 @@ bool CheckForKey(const char* field) {
 void AppendKeptLines(std::string& out, const std::string& text, bool skip_first) {
   const char* p = text.data();
   const char* end = p + text.size();
-  bool first = skip_first;
-  while (p < end) {
+  for (bool first = true; p < end; first = false) {
     const char* nl = static_cast<const char*>(memchr(p, '\n', (size_t)(end - p)));
     const char* eol = nl ? nl : end;
-    if (eol > p) {
-      const char* f = p;
-      while (f < eol && *f == '\t') f++;
-      const char* fe = f;
-      while (fe < eol && *fe != '\t') fe++;
-      if (first) {
-        first = false;  // the old mix-name line
-      } else {
-        if (fe - f == 3 && memcmp(f, "end", 3) == 0) break;
-        if (fe > f && KeyIndex(f, (size_t)(fe - f)) < 0) {
-          out.append(p, (size_t)(eol - p));
-          out.push_back('\n');
-        }
+    const char* f = p;
+    while (f < eol && *f == '\t') f++;
+    const char* fe = f;
+    while (fe < eol && *fe != '\t') fe++;
+    if (!(first && skip_first)) {  // the first line of faders.txt is the mix name
+      if (fe - f == 3 && memcmp(f, "end", 3) == 0) break;
+      if (fe > f && KeyIndex(f, (size_t)(fe - f)) < 0) {
+        out.append(p, (size_t)(eol - p));
+        out.push_back('\n');
       }
     }
     p = eol + 1;

@@ -64,7 +64,7 @@ bool SafeWriteFile(const char* name, const std::string& bytes, std::string* why,
 // Appends to out the lines of text that a save carries over: every line up
 // to the line "end" whose first field is not a keyword of the mix files,
 // unchanged and followed by "\n"; blank lines are dropped. With skip_first
-// the first line that is not empty (the mix-name line) is dropped too.
+// the first line (the mix-name line of faders.txt) is dropped too.
 void AppendKeptLines(std::string& out, const std::string& text, bool skip_first);
 
 // The report of a file that was not saved, in tbuffer and on standard

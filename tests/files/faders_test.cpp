@@ -368,3 +368,50 @@ TEST(FaderFileReader, OneWalkEqualsTheSeparateScans) {
     ASSERT_EQ(testing::internal::GetCapturedStdout(), said) << t;
   }
 }
+
+// The first line is the mix name whatever its length; a mix saved without a
+// name (an empty first line) keeps the name in memory, and no record line
+// is ever taken for the name.
+TEST(FaderFileReader, MixNameIsTheFirstLine) {
+  ClearInternalArrays();
+  CopyField(MixName, NAME_LEN, "Jam");
+  std::string t = BuildFaderText("");
+  ClearInternalArrays();
+  Parse(t);
+  EXPECT_STREQ(MixName, "Jam");
+
+  ClearInternalArrays();
+  Parse("\nsubname\t1\tDrums\nnote\nend\n");
+  EXPECT_STREQ(MixName, "MixFilename");
+  MixName[0] = '\0';
+  EXPECT_EQ(BuildFaderText("\nnote\n").substr(0, 7), "\nnote\n\n");
+}
+
+// Names are data: a mix, submix, VCA or cue name that equals a keyword is
+// read back as that name and nothing else.
+TEST(FaderFileReader, NamesEqualToKeywordsAreNames) {
+  ClearInternalArrays();
+  CopyField(MixName, NAME_LEN, "t");
+  SubOn[0] = SubOn[1] = VcaOn[0] = 1;
+  CopyField(NameBuffer[GroupSlot(1)], NAME_LEN, "rev");
+  CopyField(NameBuffer[GroupSlot(2)], NAME_LEN, "comp");
+  CopyField(NameBuffer[VcaSlot(1)], NAME_LEN, "end");
+  SubAsn[2 * 8 + 1] = 1;
+  Pcomp[5 * REC] = 1;
+  IndexActiveArray[1] = IndexActiveArray[2] = 1;
+  IndexSec[2] = 4;
+  CopyField(CueNameBuffer[1], CUE_LEN, "end");
+  CopyField(CueNameBuffer[2], CUE_LEN, "rmp");
+  ChanActive[Cell(7, 2)] = 1;
+  Volume[Cell(7, 2)] = -5;
+  std::string t = BuildFaderText("");
+  std::string model = ModelBytes();
+  ClearInternalArrays();
+  Parse(t);
+  EXPECT_TRUE(ModelBytes() == model);
+  EXPECT_EQ(Prev[0], 0.0f) << "the submix named rev sends nothing";
+  EXPECT_EQ(Pcomp[5 * REC], 1.0f) << "the VCA named end ends nothing";
+  EXPECT_EQ(Volume[Cell(7, 2)], -5.0f) << "the cue named end ends nothing";
+  EXPECT_EQ(IndexActiveArray[3], 0);
+  EXPECT_EQ(BuildFaderText(t), t);
+}
