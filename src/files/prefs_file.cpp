@@ -52,12 +52,14 @@ namespace {
 
 enum { TAB, LINE };
 
-// A keyword of the reader: the fields it takes and where they go.
+// A keyword of the reader: the fields it takes and where they go. A text
+// value (a directory, a name, a command) is data and is never handed on.
 struct PrefKey {
   const char* keyword;
   int count;
   int kinds[3];
   void (*store)(const Field* f);
+  bool text = false;
 };
 
 void Floats(float* dest, const Field* f, int n) {
@@ -75,24 +77,25 @@ const PrefKey pref_keys[] = {
   {Str_xout, 3, {TAB, TAB, LINE}, [](const Field* f) { Floats(XoutArray, f, 3); }},
   {Str_head, 1, {LINE}, [](const Field* f) { Floats(&HeadTailArray[0], f, 1); }},
   {Str_tail, 1, {LINE}, [](const Field* f) { Floats(&HeadTailArray[1], f, 1); }},
-  {Str_path, 1, {LINE}, [](const Field* f) { CopyFieldText(Path, PATH_LEN, f[0]); }},
-  {Str_wavdir, 1, {LINE}, [](const Field* f) { CopyFieldText(WavDirName, PATH_LEN, f[0]); }},
-  {Str_mixdir, 1, {LINE}, [](const Field* f) { CopyFieldText(MixDirName, PATH_LEN, f[0]); }},
-  {Str_oname, 1, {LINE}, [](const Field* f) { CopyFieldText(MixName, NAME_LEN, f[0]); }},
+  {Str_path, 1, {LINE}, [](const Field* f) { CopyFieldText(Path, PATH_LEN, f[0]); }, true},
+  {Str_wavdir, 1, {LINE}, [](const Field* f) { CopyFieldText(WavDirName, PATH_LEN, f[0]); }, true},
+  {Str_mixdir, 1, {LINE}, [](const Field* f) { CopyFieldText(MixDirName, PATH_LEN, f[0]); }, true},
+  {Str_oname, 1, {LINE}, [](const Field* f) { CopyFieldText(MixName, NAME_LEN, f[0]); }, true},
   {Str_panlaw, 1, {LINE}, [](const Field* f) { Floats(&PanlawStore, f, 1); }},
   {Str_outbits, 1, {LINE}, [](const Field* f) { OutbitsStore = TruncToInt(ToDouble(f[0])); }},
-  {Str_device, 1, {LINE}, [](const Field* f) { CopyFieldText(DeviceName, DEVICE_LEN, f[0]); }},
+  {Str_device, 1, {LINE}, [](const Field* f) { CopyFieldText(DeviceName, DEVICE_LEN, f[0]); }, true},
   {Str_play, 1, {LINE}, [](const Field* f) { PlayMode = ToInt(f[0]); }},
   {Str_mono, 0, {}, [](const Field*) { monoOn = 1; }},
   {Str_color, 1, {LINE}, [](const Field* f) { color = ToInt(f[0]); }},
-  {Str_launch, 1, {LINE}, [](const Field* f) { CopyFieldText(LaunchCommand, PATH_LEN, f[0]); }},
+  {Str_launch, 1, {LINE}, [](const Field* f) { CopyFieldText(LaunchCommand, PATH_LEN, f[0]); }, true},
   {Str_dither, 1, {LINE}, [](const Field* f) { DitherBits = ToInt(f[0]); }},
 };
 
 }  // namespace
 
 // Each field is tested against the keywords in the table's order; a keyword
-// that takes fields hands its last field on to the keywords further down.
+// that takes numbers or words hands its last field on to the keywords
+// further down.
 void ParsePrefsText(const char* t, size_t len) {
   if (!t) len = 0;
   size_t pos = 0;
@@ -117,7 +120,7 @@ void ParsePrefsText(const char* t, size_t len) {
         pos = stop ? e + 1 : len;
       }
       k.store(f);
-      if (k.count) cur = f[k.count - 1];
+      if (k.count && !k.text) cur = f[k.count - 1];
     }
   }
 }

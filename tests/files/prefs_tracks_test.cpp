@@ -100,11 +100,17 @@ TEST(PrefsFile, ReaderEdgeCases) {
   Prefs("pre\toff\nend\n");
   EXPECT_EQ(monoOn, 1);
 
-  // A field hands itself on to the keywords further down the table.
+  // A word field hands itself on to the keywords further down the table; a
+  // directory named "mono" is only a directory.
   Reset();
-  Prefs("path\tmono\n");
-  EXPECT_STREQ(Path, "mono");
+  Prefs("pre\tmono\n");
   EXPECT_EQ(monoOn, 1);
+  Reset();
+  Prefs("wavdir\tmono\nlaunch\tdither\n0\n");
+  EXPECT_STREQ(WavDirName, "mono");
+  EXPECT_STREQ(LaunchCommand, "dither");
+  EXPECT_EQ(monoOn, 0);
+  EXPECT_EQ(DitherBits, 1);
 
   // Nothing after "end"; a last line missing its fields ends the read.
   Reset();
