@@ -47,8 +47,11 @@ struct EqStage : FxStage {
   BiquadCascade eq;
 };
 
-static void EqProcess(FxStage* stage, float* l, float* r, int n, float*) {
+static void EqPlain(FxStage* stage, float* l, float* r, int n, float*) {
   static_cast<EqStage*>(stage)->eq.Run(l, r, n);
+}
+static void EqFma(FxStage* stage, float* l, float* r, int n, float*) {
+  static_cast<EqStage*>(stage)->eq.RunFma(l, r, n);
 }
 
 // ------------------------------------------------------------ compressors
@@ -61,7 +64,7 @@ static void EqProcess(FxStage* stage, float* l, float* r, int n, float*) {
 typedef double V2 __attribute__((vector_size(16)));  // left, right
 
 // red[i] = max(|l[i]|, |r[i]|).
-static void PeakLevels(const float* l, const float* r, float* red, int n) {
+static FX_INLINE void PeakLevels(const float* l, const float* r, float* red, int n) {
   for (int i = 0; i < n; i += 4) {
     int k = std::min(4, n - i);
     StoreN(red + i, Max4(Abs4(LoadN(l + i, k)), Abs4(LoadN(r + i, k))), k);
@@ -71,7 +74,7 @@ static void PeakLevels(const float* l, const float* r, float* red, int n) {
 // The static curve as gain reduction in dB: 0 below the threshold, the
 // excess times (1 - 1 / ratio) above. dbPerLog2 is 6.02 for levels, half
 // that for mean squares.
-static void Reductions(float* red, int n, float thr, float slope, float dbPerLog2) {
+static FX_INLINE void Reductions(float* red, int n, float thr, float slope, float dbPerLog2) {
   V4 zero = Splat4(0);
   for (int i = 0; i < n; i += 4) {
     V4 over = dbPerLog2 * FastLog2(Load4(red + i)) - thr;
@@ -80,7 +83,7 @@ static void Reductions(float* red, int n, float thr, float slope, float dbPerLog
 }
 
 // Applies the reductions red[0..n) (dB) to both sides.
-static void ApplyReduction(const float* red, float* l, float* r, int n) {
+static FX_INLINE void ApplyReduction(const float* red, float* l, float* r, int n) {
   for (int i = 0; i < n; i += 4) {
     int k = std::min(4, n - i);
     V4 g = FastExp2(Load4(red + i) * -kLog2PerDb);
@@ -89,7 +92,7 @@ static void ApplyReduction(const float* red, float* l, float* r, int n) {
   }
 }
 
-static bool AllZero(const float* v, int n) {
+static FX_INLINE bool AllZero(const float* v, int n) {
   float m = 0;
   for (int i = 0; i < n; i++) m = v[i] > m ? v[i] : m;
   return m == 0.0f;
@@ -109,7 +112,7 @@ struct CompStage : FxStage {
 // next values the attack one is the larger exactly when the reduction grows
 // (for an attack faster than the release; the smaller otherwise), so the
 // choice needs no branch.
-static double Smooth(float* red, int n, double s, double ca, double cr) {
+static FX_INLINE double Smooth(float* red, int n, double s, double ca, double cr) {
   double ua = 1.0 - ca, ur = 1.0 - cr;
   if (ca <= cr) {
     for (int i = 0; i < n; i++) {
@@ -127,17 +130,42 @@ static double Smooth(float* red, int n, double s, double ca, double cr) {
   return s;
 }
 
-static void CompProcess(FxStage* stage, float* l, float* r, int n, float* red) {
+// The mean squares of both sides through the one-pole window c, the larger
+// of the two into lvl. Four frames at a time: within a group the partial
+// sums do not depend on the state, so the recursion that runs from group to
+// group is one step per four frames.
+static FX_INLINE V2 MeanSquares(const float* l, const float* r, float* lvl, int n, V2 ms, double c) {
+  double u = 1.0 - c;
+  V2 vc = {c, c}, vu = {u, u}, c4 = vc * vc * vc * vc;
+  V2 cp[4] = {vc, vc * vc, vc * vc * vc, c4};
+  int i = 0;
+  for (; i + 4 <= n; i += 4) {
+    V2 w[4];
+    V2 acc = {0, 0};
+    for (int k = 0; k < 4; k++) {
+      V2 x = {l[i + k], r[i + k]};
+      acc = vc * acc + vu * (x * x);
+      w[k] = acc;
+    }
+    for (int k = 0; k < 3; k++) {
+      V2 y = cp[k] * ms + w[k];
+      lvl[i + k] = (float)std::max(y[0], y[1]);
+    }
+    ms = c4 * ms + w[3];
+    lvl[i + 3] = (float)std::max(ms[0], ms[1]);
+  }
+  for (; i < n; i++) {
+    V2 x = {l[i], r[i]};
+    ms = vc * ms + vu * (x * x);
+    lvl[i] = (float)std::max(ms[0], ms[1]);
+  }
+  return ms;
+}
+
+static FX_INLINE void Comp(FxStage* stage, float* l, float* r, int n, float* red) {
   CompStage* st = static_cast<CompStage*>(stage);
   if (st->rms) {
-    double c = st->cms, u = 1.0 - c;
-    V2 vc = {c, c}, vu = {u, u}, ms = st->ms;
-    for (int i = 0; i < n; i++) {
-      V2 x = {l[i], r[i]};
-      ms = vc * ms + vu * (x * x);
-      red[i] = (float)std::max(ms[0], ms[1]);
-    }
-    st->ms = ms;
+    st->ms = MeanSquares(l, r, red, n, st->ms, st->cms);
     Reductions(red, n, st->thr, st->slope, 0.5f * kDbPerLog2);
   } else {
     PeakLevels(l, r, red, n);
@@ -175,39 +203,27 @@ struct NlcStage : FxStage {
   int n = 1;
   float thr = 0, slope = 0;
   SlidingMax peak;                 // over N + 1 frames
+  MovingAverage avg;               // over N frames
   std::vector<float> dl, dr;       // audio delay of N frames
   int dpos = 0;
-  std::vector<float> avg;          // the last N reductions
-  int apos = 0;
-  double sum = 0;
 };
 
-static void NlcProcess(FxStage* stage, float* l, float* r, int n, float* red) {
+static FX_INLINE void Nlc(FxStage* stage, float* l, float* r, int n, float* red) {
   NlcStage* st = static_cast<NlcStage*>(stage);
   PeakLevels(l, r, red, n);
   st->peak.Run(red, n);
   Reductions(red, n, st->thr, st->slope, kDbPerLog2);
-  double sum = st->sum, inv = 1.0 / st->n;
-  float* ring = st->avg.data();
-  int pos = st->apos;
-  for (int i = 0; i < n; i++) {
-    float v = red[i];
-    sum += (double)v - ring[pos];
-    ring[pos] = v;
-    if (++pos == st->n) {
-      // Start each round from the exact sum so rounding never accumulates.
-      pos = 0;
-      sum = 0;
-      for (int j = 0; j < st->n; j++) sum += ring[j];
-    }
-    red[i] = (float)(sum > 0 ? sum * inv : 0.0);
+  st->avg.Run(red, n);
+  float m = 0;
+  for (int i = 0; i < n; i++) m = red[i] > m ? red[i] : m;
+  if (m <= 1e-9f) {
+    int dpos = st->dpos;
+    DelaySwap(st->dl.data(), st->n, dpos, l, n);
+    DelaySwap(st->dr.data(), st->n, st->dpos, r, n);
+    return;
   }
-  st->sum = sum;
-  st->apos = pos;
-  int dpos = st->dpos;
-  DelaySwap(st->dl.data(), st->n, dpos, l, n);
-  DelaySwap(st->dr.data(), st->n, st->dpos, r, n);
-  if (!AllZero(red, n)) ApplyReduction(red, l, r, n);
+  for (int i = 0; i < n; i += 4) Store4(red + i, FastExp2(Load4(red + i) * -kLog2PerDb));
+  DelayGain(st->dl.data(), st->dr.data(), st->n, st->dpos, l, r, red, n, INFINITY);
 }
 
 static FxStage* CreateNlc(int fx, const float* rec, double) {
@@ -217,9 +233,9 @@ static FxStage* CreateNlc(int fx, const float* rec, double) {
   st->slope = (float)(1.0 - 1.0 / Arg(fx, rec, 3, 1, 1000));
   st->latency = st->n;
   st->peak.Init(st->n + 1);
+  st->avg.Init(st->n, 0.0f);
   st->dl.assign(st->n, 0.0f);
   st->dr.assign(st->n, 0.0f);
-  st->avg.assign(st->n, 0.0f);
   return st;
 }
 
@@ -229,7 +245,7 @@ struct GainStage : FxStage {
   float g = 1;
 };
 
-static void GainProcess(FxStage* stage, float* l, float* r, int n, float*) {
+static FX_INLINE void Gain(FxStage* stage, float* l, float* r, int n, float*) {
   float g = static_cast<GainStage*>(stage)->g;
   for (int i = 0; i < n; i++) {
     l[i] *= g;
@@ -252,55 +268,31 @@ struct LimStage : FxStage {
   float thr = 1;                   // linear
   SlidingMax peak;                 // over la + 1 frames
   double crel = 0, env = 1;
-  std::vector<float> avg;          // the last la + 1 envelope values
-  int apos = 0;
-  double sum = 0;
+  MovingAverage avg;               // over la + 1 frames
   std::vector<float> dl, dr;
   int dpos = 0;
 };
 
-static void LimProcess(FxStage* stage, float* l, float* r, int n, float* g) {
+static FX_INLINE void Lim(FxStage* stage, float* l, float* r, int n, float* g) {
   LimStage* st = static_cast<LimStage*>(stage);
   PeakLevels(l, r, g, n);
   st->peak.Run(g, n);
-  float thr = st->thr;
-  V4 vthr = Splat4(thr), one = Splat4(1);
+  V4 vthr = Splat4(st->thr), one = Splat4(1);
   for (int i = 0; i < n; i += 4) {
     V4 p = Load4(g + i);
     Store4(g + i, Select4(p > vthr, vthr / Max4(p, vthr), one));
   }
-  double env = st->env, c = st->crel, u = 1.0 - c, sum = st->sum;
-  int len = st->la + 1, pos = st->apos;
-  float* ring = st->avg.data();
-  double inv = 1.0 / len;
+  double env = st->env, c = st->crel, u = 1.0 - c;
   for (int i = 0; i < n; i++) {
     // Down at once, up at the release rate: min(h, h + c (env - h)).
     double h = g[i];
     env = std::min(h, c * env + u * h);
-    float e = (float)env;
-    sum += (double)e - ring[pos];
-    ring[pos] = e;
-    if (++pos == len) {
-      pos = 0;
-      sum = 0;
-      for (int j = 0; j < len; j++) sum += ring[j];
-    }
-    g[i] = (float)(sum * inv);
+    g[i] = (float)env;
   }
   st->env = env;
-  st->sum = sum;
-  st->apos = pos;
-  int dpos = st->dpos;
-  DelaySwap(st->dl.data(), st->la, dpos, l, n);
-  DelaySwap(st->dr.data(), st->la, st->dpos, r, n);
+  st->avg.Run(g, n);
   // The clamp only catches the last rounding of the gain product.
-  V4 nthr = -vthr;
-  for (int i = 0; i < n; i += 4) {
-    int k = std::min(4, n - i);
-    V4 gi = Load4(g + i);
-    StoreN(l + i, Min4(Max4(LoadN(l + i, k) * gi, nthr), vthr), k);
-    StoreN(r + i, Min4(Max4(LoadN(r + i, k) * gi, nthr), vthr), k);
-  }
+  DelayGain(st->dl.data(), st->dr.data(), st->la, st->dpos, l, r, g, n, st->thr);
 }
 
 static FxStage* CreateLimiter(int fx, const float* rec, double rate) {
@@ -310,14 +302,27 @@ static FxStage* CreateLimiter(int fx, const float* rec, double rate) {
   st->latency = st->la;
   st->crel = Coefficient(50.0, rate);
   st->peak.Init(st->la + 1);
-  st->avg.assign(st->la + 1, 1.0f);
-  st->sum = st->la + 1;
+  st->avg.Init(st->la + 1, 1.0f);
   st->dl.assign(st->la, 0.0f);
   st->dr.assign(st->la, 0.0f);
   return st;
 }
 
 // ------------------------------------------------------------------ chain
+
+// Each effect's process in its two builds.
+#define FX_BUILDS(Body)                                                           \
+  static void Body##Plain(FxStage* s, float* l, float* r, int n, float* t) {      \
+    Body(s, l, r, n, t);                                                          \
+  }                                                                               \
+  FX_TARGET_FMA static void Body##Fma(FxStage* s, float* l, float* r, int n, float* t) { \
+    Body(s, l, r, n, t);                                                          \
+  }
+FX_BUILDS(Comp)
+FX_BUILDS(Nlc)
+FX_BUILDS(Gain)
+FX_BUILDS(Lim)
+#undef FX_BUILDS
 
 template <class T>
 static void DestroyStage(FxStage* stage) {
@@ -330,21 +335,21 @@ struct FxKind {
   int fx;  // index into Effects[]
   BiquadCoefs (*section)(int fx, const float* rec, double rate);
   FxStage* (*create)(int fx, const float* rec, double rate);
-  void (*process)(FxStage*, float*, float*, int, float*);
+  void (*process[2])(FxStage*, float*, float*, int, float*);  // plain, AVX2 and FMA
   void (*destroy)(FxStage*);
 };
 
 static const FxKind kChainOrder[] = {
-    {FX_HP, HighPassCoefs, nullptr, nullptr, nullptr},
-    {FX_LSHELF, LowShelfCoefs, nullptr, nullptr, nullptr},
-    {FX_BAND1, BandCoefs, nullptr, nullptr, nullptr},
-    {FX_BAND2, BandCoefs, nullptr, nullptr, nullptr},
-    {FX_HSHELF, HighShelfCoefs, nullptr, nullptr, nullptr},
-    {FX_COMP, nullptr, CreateComp, CompProcess, DestroyStage<CompStage>},
-    {FX_RMS, nullptr, CreateComp, CompProcess, DestroyStage<CompStage>},
-    {FX_NLC, nullptr, CreateNlc, NlcProcess, DestroyStage<NlcStage>},
-    {FX_FXG, nullptr, CreateGain, GainProcess, DestroyStage<GainStage>},
-    {FX_LIM, nullptr, CreateLimiter, LimProcess, DestroyStage<LimStage>},
+    {FX_HP, HighPassCoefs, nullptr, {nullptr, nullptr}, nullptr},
+    {FX_LSHELF, LowShelfCoefs, nullptr, {nullptr, nullptr}, nullptr},
+    {FX_BAND1, BandCoefs, nullptr, {nullptr, nullptr}, nullptr},
+    {FX_BAND2, BandCoefs, nullptr, {nullptr, nullptr}, nullptr},
+    {FX_HSHELF, HighShelfCoefs, nullptr, {nullptr, nullptr}, nullptr},
+    {FX_COMP, nullptr, CreateComp, {CompPlain, CompFma}, DestroyStage<CompStage>},
+    {FX_RMS, nullptr, CreateComp, {CompPlain, CompFma}, DestroyStage<CompStage>},
+    {FX_NLC, nullptr, CreateNlc, {NlcPlain, NlcFma}, DestroyStage<NlcStage>},
+    {FX_FXG, nullptr, CreateGain, {GainPlain, GainFma}, DestroyStage<GainStage>},
+    {FX_LIM, nullptr, CreateLimiter, {LimPlain, LimFma}, DestroyStage<LimStage>},
 };
 enum { CHAIN_KINDS = sizeof kChainOrder / sizeof kChainOrder[0] };
 
@@ -356,8 +361,13 @@ struct FxChain {
   float right[FX_BLOCK] = {};  // the right side when a mono block is passed twice
 };
 
+static bool forcePlain = false;
+
+void FxForcePlainBuild(bool plain) { forcePlain = plain; }
+
 FxChain* FxChainCreate(int slot, double rate) {
   if (slot < 0 || slot >= NUM_FX_SLOTS || !(rate > 0)) return nullptr;
+  int build = CpuHasFma() && !forcePlain ? 1 : 0;
   FxChain* chain = nullptr;
   EqStage* eq = nullptr;  // the cascade being filled
   for (const FxKind& kind : kChainOrder) {
@@ -367,7 +377,7 @@ FxChain* FxChainCreate(int slot, double rate) {
     if (kind.section) {
       if (!eq) {
         eq = new EqStage;
-        eq->process = EqProcess;
+        eq->process = build ? EqFma : EqPlain;
         eq->destroy = DestroyStage<EqStage>;
         eq->latency = 0;
         chain->stages[chain->count++] = eq;
@@ -377,7 +387,7 @@ FxChain* FxChainCreate(int slot, double rate) {
     }
     eq = nullptr;
     FxStage* st = kind.create(kind.fx, rec, rate);
-    st->process = kind.process;
+    st->process = kind.process[build];
     st->destroy = kind.destroy;
     chain->latency += st->latency;
     chain->stages[chain->count++] = st;

@@ -18,6 +18,10 @@ int FxChainLatency(const FxChain* chain);
 // output lags the input by FxChainLatency frames.
 void FxChainProcess(FxChain* chain, float* left, float* right, int frames);
 void FxChainDestroy(FxChain* chain);
+// The effects exist in a plain build and in one for processors with AVX2
+// and FMA, picked when a chain is built; with plain true, chains built
+// afterwards use the plain one whatever the processor (for tests).
+void FxForcePlainBuild(bool plain);
 
 // The reverb (Prtn, Prhp, Prlp, Prev_width, Prev_position) and the tap
 // reverb (Ptrtn), built from the model. Each returns nullptr when no input

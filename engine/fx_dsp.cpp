@@ -52,7 +52,7 @@ typedef double V2 __attribute__((vector_size(16)));  // left, right
 // reads its input history from h[k]. The recursive terms are added last to
 // keep the loop-carried path short.
 template <int K>
-static void RunSections(BiquadCascade* bq, float* l, float* r, int n) {
+static FX_INLINE void RunSections(BiquadCascade* bq, float* l, float* r, int n) {
   V2 h1[K + 1], h2[K + 1];
   for (int k = 0; k <= K; k++) {
     h1[k] = V2{bq->h[k][0][0], bq->h[k][0][1]};
@@ -89,13 +89,16 @@ static void RunSections(BiquadCascade* bq, float* l, float* r, int n) {
   }
 }
 
-void BiquadCascade::Run(float* l, float* r, int n) {
-  switch (count) {
+static FX_INLINE void RunCascade(BiquadCascade* bq, float* l, float* r, int n) {
+  switch (bq->count) {
     case 0: break;
-    case 1: RunSections<1>(this, l, r, n); break;
-    case 2: RunSections<2>(this, l, r, n); break;
-    case 3: RunSections<3>(this, l, r, n); break;
-    case 4: RunSections<4>(this, l, r, n); break;
-    default: RunSections<5>(this, l, r, n); break;
+    case 1: RunSections<1>(bq, l, r, n); break;
+    case 2: RunSections<2>(bq, l, r, n); break;
+    case 3: RunSections<3>(bq, l, r, n); break;
+    case 4: RunSections<4>(bq, l, r, n); break;
+    default: RunSections<5>(bq, l, r, n); break;
   }
 }
+
+void BiquadCascade::Run(float* l, float* r, int n) { RunCascade(this, l, r, n); }
+FX_TARGET_FMA void BiquadCascade::RunFma(float* l, float* r, int n) { RunCascade(this, l, r, n); }

@@ -13,6 +13,19 @@
 #include <xmmintrin.h>
 #endif
 
+// The helpers of the per-frame loops are always inlined, so that each loop
+// is compiled for the instruction set of the function it lands in: the
+// effects exist in a plain build and in one for processors with AVX2 and
+// FMA, and a chain picks one when it is built.
+#define FX_INLINE inline __attribute__((always_inline))
+#if defined(__x86_64__) || defined(__i386__)
+#define FX_TARGET_FMA __attribute__((target("avx2,fma")))
+inline bool CpuHasFma() { return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma"); }
+#else
+#define FX_TARGET_FMA
+inline bool CpuHasFma() { return false; }
+#endif
+
 // Frames processed per pass inside the effects (scratch buffers hold this
 // many); callers may hand any number of frames.
 enum { FX_BLOCK = 256 };
@@ -42,6 +55,7 @@ struct BiquadCascade {
     if (count < MAX) c[count++] = coefs;
   }
   void Run(float* l, float* r, int n);
+  FX_TARGET_FMA void RunFma(float* l, float* r, int n);
 };
 
 // Bounds a record value: a value that is not a number (a file may hold
@@ -55,35 +69,35 @@ inline double Bounded(double v, double fallback, double lo, double hi) {
 typedef float V4 __attribute__((vector_size(16)));
 typedef int32_t V4i __attribute__((vector_size(16)));
 
-inline V4 Load4(const float* p) {
+FX_INLINE V4 Load4(const float* p) {
   V4 v;
   std::memcpy(&v, p, sizeof v);
   return v;
 }
-inline void Store4(float* p, V4 v) { std::memcpy(p, &v, sizeof v); }
+FX_INLINE void Store4(float* p, V4 v) { std::memcpy(p, &v, sizeof v); }
 // The first k (1..4) floats; the rest of the lanes are zero or dropped.
-inline V4 LoadN(const float* p, int k) {
+FX_INLINE V4 LoadN(const float* p, int k) {
   if (k == 4) return Load4(p);
   V4 v = {0, 0, 0, 0};
   std::memcpy(&v, p, k * sizeof(float));
   return v;
 }
-inline void StoreN(float* p, V4 v, int k) {
+FX_INLINE void StoreN(float* p, V4 v, int k) {
   if (k == 4)
     Store4(p, v);
   else
     std::memcpy(p, &v, k * sizeof(float));
 }
-inline V4 Splat4(float x) { return V4{x, x, x, x}; }
+FX_INLINE V4 Splat4(float x) { return V4{x, x, x, x}; }
 // Lanes of a where mask is set (all ones), else lanes of b.
-inline V4 Select4(V4i mask, V4 a, V4 b) { return (V4)((mask & (V4i)a) | (~mask & (V4i)b)); }
-inline V4 Max4(V4 a, V4 b) { return Select4(a > b, a, b); }
-inline V4 Min4(V4 a, V4 b) { return Select4(a < b, a, b); }
-inline V4 Abs4(V4 a) { return (V4)((V4i)a & 0x7fffffff); }
+FX_INLINE V4 Select4(V4i mask, V4 a, V4 b) { return (V4)((mask & (V4i)a) | (~mask & (V4i)b)); }
+FX_INLINE V4 Max4(V4 a, V4 b) { return Select4(a > b, a, b); }
+FX_INLINE V4 Min4(V4 a, V4 b) { return Select4(a < b, a, b); }
+FX_INLINE V4 Abs4(V4 a) { return (V4)((V4i)a & 0x7fffffff); }
 
 // log2 and exp2 to about 1e-5, branch-free, four lanes at a time, for the
 // level detectors and gain computers.
-inline V4 FastLog2(V4 x) {
+FX_INLINE V4 FastLog2(V4 x) {
   V4i bits = (V4i)x;
   // Exponent and a mantissa in [0.75, 1.5), so that the series variable t
   // stays small.
@@ -100,7 +114,7 @@ inline V4 FastLog2(V4 x) {
   return __builtin_convertvector(e, V4) + p;
 }
 
-inline V4 FastExp2(V4 x) {
+FX_INLINE V4 FastExp2(V4 x) {
   x = Select4(x > -126.0f, x, Splat4(-126.0f));  // also takes NaN to -126
   x = Select4(x < 126.0f, x, Splat4(126.0f));
   V4i xi = __builtin_convertvector(x, V4i);  // toward zero
@@ -141,7 +155,7 @@ struct SlidingMax {
   }
   // Replaces v[0..n) by the window maxima ending at each value. Values are
   // levels (>= 0), so 0 stands for "nothing yet".
-  void Run(float* v, int n) {
+  FX_INLINE void Run(float* v, int n) {
     for (int i = 0; i < n;) {
       int k = w - fill;
       if (k > n - i) k = n - i;
@@ -172,7 +186,7 @@ struct SlidingMax {
 
 // Delay of len frames done in place: x[i] leaves with the value pushed len
 // frames before and the ring keeps the newest len values.
-inline void DelaySwap(float* ring, int len, int& pos, float* x, int n) {
+FX_INLINE void DelaySwap(float* ring, int len, int& pos, float* x, int n) {
   for (int i = 0; i < n;) {
     int k = len - pos;
     if (k > n - i) k = n - i;
@@ -188,6 +202,72 @@ inline void DelaySwap(float* ring, int len, int& pos, float* x, int n) {
     i += k;
   }
 }
+
+// Both sides delayed by len frames (rings rl, rr) and multiplied by g, the
+// result held within -limit .. limit.
+FX_INLINE void DelayGain(float* rl, float* rr, int len, int& pos, float* l, float* r,
+                      const float* g, int n, float limit) {
+  V4 hi = Splat4(limit), lo = -hi;
+  for (int i = 0; i < n;) {
+    int k = len - pos;
+    if (k > n - i) k = n - i;
+    for (int j = 0; j < k; j += 4) {
+      int m = k - j < 4 ? k - j : 4;
+      V4 gain = LoadN(g + i + j, m);
+      V4 a = LoadN(rl + pos + j, m), b = LoadN(rr + pos + j, m);
+      StoreN(rl + pos + j, LoadN(l + i + j, m), m);
+      StoreN(rr + pos + j, LoadN(r + i + j, m), m);
+      StoreN(l + i + j, Min4(Max4(a * gain, lo), hi), m);
+      StoreN(r + i + j, Min4(Max4(b * gain, lo), hi), m);
+    }
+    pos += k;
+    if (pos == len) pos = 0;
+    i += k;
+  }
+}
+
+// Mean of the last len values, replacing each value by the mean up to it.
+// The running sum is in double and recomputed exactly every 64 rounds, so
+// rounding never accumulates.
+struct MovingAverage {
+  std::vector<float> ring;
+  int len = 1, pos = 0, rounds = 0;
+  double sum = 0;
+
+  void Init(int n, float fill) {
+    len = n < 1 ? 1 : n;
+    ring.assign(len, fill);
+    pos = rounds = 0;
+    sum = (double)fill * len;
+  }
+  FX_INLINE void Run(float* v, int n) {
+    double s = sum, inv = 1.0 / len;
+    float* r = ring.data();
+    for (int i = 0; i < n;) {
+      int k = len - pos;
+      if (k > n - i) k = n - i;
+      float* rp = r + pos;
+      float* vp = v + i;
+      for (int j = 0; j < k; j++) {
+        float x = vp[j];
+        s += (double)x - rp[j];
+        rp[j] = x;
+        vp[j] = (float)(s * inv);
+      }
+      pos += k;
+      i += k;
+      if (pos == len) {
+        pos = 0;
+        if (++rounds == 64) {
+          rounds = 0;
+          s = 0;
+          for (int j = 0; j < len; j++) s += r[j];
+        }
+      }
+    }
+    sum = s;
+  }
+};
 
 // Flushes denormals to zero while in scope (decaying filter states and
 // reverb tails would otherwise slow down by orders of magnitude) and puts

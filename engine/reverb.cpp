@@ -200,21 +200,44 @@ ReverbUnit* TapReverbCreate(double rate) {
   return u;
 }
 
-// Feedback comb with a low pass in its loop: adds its output to out.
-static void RunComb(Comb& c, float damp, const float* in, float* out, int n) {
-  float* buf = c.d.buf.data();
-  int len = c.d.Length(), pos = c.d.pos;
-  double lp = c.lp;
-  float fb = c.fb;
-  for (int i = 0; i < n; i++) {
-    float y = buf[pos];
-    lp = y + damp * (lp - y);
-    buf[pos] = in[i] + fb * (float)lp;
-    if (++pos == len) pos = 0;
-    out[i] += y;
+// The combs of one side over the block, all at once so that their low-pass
+// loops overlap in the processor: out receives the sum of their outputs.
+// Runs are cut where any delay line wraps, so the inner loop has no test.
+static void RunCombs(Comb* comb, float damp, const float* in, float* out, int n) {
+  float* buf[COMBS];
+  int pos[COMBS];
+  double lp[COMBS];
+  for (int k = 0; k < COMBS; k++) {
+    buf[k] = comb[k].d.buf.data();
+    pos[k] = comb[k].d.pos;
+    lp[k] = comb[k].lp;
   }
-  c.lp = lp;
-  c.d.pos = pos;
+  const double d = damp, ud = 1.0 - damp;
+  for (int i = 0; i < n;) {
+    int run = n - i;
+    for (int k = 0; k < COMBS; k++) run = std::min(run, comb[k].d.Length() - pos[k]);
+    for (int j = i; j < i + run; j++) {
+      float acc = 0, x = in[j];
+#pragma GCC unroll 8
+      for (int k = 0; k < COMBS; k++) {
+        float* p = buf[k] + pos[k] + (j - i);
+        float y = *p;
+        lp[k] = ud * y + d * lp[k];
+        *p = x + comb[k].fb * (float)lp[k];
+        acc += y;
+      }
+      out[j] = acc;
+    }
+    for (int k = 0; k < COMBS; k++) {
+      pos[k] += run;
+      if (pos[k] == comb[k].d.Length()) pos[k] = 0;
+    }
+    i += run;
+  }
+  for (int k = 0; k < COMBS; k++) {
+    comb[k].d.pos = pos[k];
+    comb[k].lp = lp[k];
+  }
 }
 
 // Schroeder allpass in place.
@@ -232,6 +255,16 @@ static void RunAllpass(DelayLine& d, float* x, int n) {
   d.pos = pos;
 }
 
+// out[i] += g x[i], four at a time; nothing when g is 0.
+static void AddScaled(const float* x, float g, float* out, int n) {
+  if (g == 0.0f) return;
+  V4 vg = Splat4(g);
+  for (int i = 0; i < n; i += 4) {
+    int m = std::min(4, n - i);
+    StoreN(out + i, LoadN(out + i, m) + vg * LoadN(x + i, m), m);
+  }
+}
+
 static void RunBlock(ReverbUnit* u, const float* in, float* outL, float* outR, int n) {
   float* hist = u->hist.data();
   int mask = u->hmask, hpos = u->hpos;
@@ -241,11 +274,14 @@ static void RunBlock(ReverbUnit* u, const float* in, float* outL, float* outR, i
   std::fill(l, l + n, 0.0f);
   std::fill(r, r + n, 0.0f);
   for (const Tap& t : u->taps) {
+    // At most two runs: up to the end of the history ring, then from its start.
     int start = (hpos - t.delay) & mask;
-    for (int i = 0; i < n; i++) {
-      float v = hist[(start + i) & mask];
-      l[i] += t.gl * v;
-      r[i] += t.gr * v;
+    for (int i = 0; i < n;) {
+      int k = std::min(n - i, mask + 1 - start);
+      AddScaled(hist + start, t.gl, l + i, k);
+      AddScaled(hist + start, t.gr, r + i, k);
+      i += k;
+      start = (start + k) & mask;
     }
   }
   if (u->late) {
@@ -255,8 +291,7 @@ static void RunBlock(ReverbUnit* u, const float* in, float* outL, float* outR, i
     for (int i = 0; i < n; i++) feed[i] = u->inGain * hist[(start + i) & mask];
     float* side[2] = {l, r};
     for (int s = 0; s < 2; s++) {
-      std::fill(late, late + n, 0.0f);
-      for (int k = 0; k < COMBS; k++) RunComb(u->comb[s][k], u->damp, feed, late, n);
+      RunCombs(u->comb[s], u->damp, feed, late, n);
       for (int k = 0; k < ALLPASSES; k++) RunAllpass(u->ap[s][k], late, n);
       float* o = side[s];
       for (int i = 0; i < n; i++) o[i] += late[i];

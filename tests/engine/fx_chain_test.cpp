@@ -219,6 +219,38 @@ TEST_F(FxChainTest, LimiterNeverExceedsItsThreshold) {
   }
 }
 
+// The plain build (for processors without AVX2 and FMA) and the one this
+// processor picks give the same sound within rounding.
+TEST_F(FxChainTest, BothBuildsAgree) {
+  SetRecord(Php, kSlot, {1, 80});
+  SetRecord(Plshelf, kSlot, {1, 120, 3, 0.7f});
+  SetRecord(Pband1, kSlot, {1, 400, -4, 2});
+  SetRecord(Pband2, kSlot, {1, 3000, 5, 1});
+  SetRecord(Phshelf, kSlot, {1, 8000, 2, 1});
+  SetRecord(Pcomp, kSlot, {1, -20, 2, 100, 3});
+  SetRecord(Prms, kSlot, {1, -24, 10, 150, 2});
+  SetRecord(Pnlc, kSlot, {1, -18, 300, 2});
+  SetRecord(Pfxg, kSlot, {1, 6});
+  SetRecord(Plim, kSlot, {1, -3});
+  std::vector<float> out[2][2];
+  for (int plain = 0; plain < 2; plain++) {
+    FxForcePlainBuild(plain == 1);
+    Build();
+    FxForcePlainBuild(false);
+    out[plain][0] = Noise(0.3, 48000, 11);
+    out[plain][1] = Noise(0.2, 48000, 12);
+    RunChain(chain_, out[plain][0], out[plain][1], 999);
+  }
+  for (int side = 0; side < 2; side++) {
+    double worst = 0;
+    for (int i = 0; i < 48000; i++)
+      worst = std::max(worst, (double)std::fabs(out[0][side][i] - out[1][side][i]));
+    EXPECT_LT(worst, 1e-4) << side;
+    EXPECT_GT(PeakAbs(out[1][side], 0, 48000), 0.1);
+  }
+  EXPECT_LE(PeakAbs(out[1][0], 0, 48000), 0.70795f);  // the plain limiter holds too
+}
+
 TEST_F(FxChainTest, LimiterReleasesOverFiftyMilliseconds) {
   SetRecord(Plim, kSlot, {1, -6});
   Build();
