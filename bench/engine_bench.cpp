@@ -52,10 +52,29 @@ static void Write(const std::string& path, const std::string& text) {
 }
 
 // faders.txt of the bench mix: nothing on, or every effect on every channel
-// with both reverbs fed. Returns "" while the full setting is not available.
+// with both reverbs fed. The thresholds sit below the sources' levels (about
+// -26 dBFS), so that every compressor and the limiter work all the time.
 static std::string FadersText(bool full) {
-  if (full) return "";
-  return "BenchMix\n\nend\n";
+  if (!full) return "BenchMix\n\nend\n";
+  std::string text = "BenchMix\n\n";
+  char line[128];
+  for (int n = 1; n <= kSources; n++) {
+    const char* formats[] = {
+        "hp\t%i\t80.0\n",          "comp\t%i\t-36.0\t5.0\t100.0\t3.0\n",
+        "rms\t%i\t-34.0\t10.0\t150.0\t2.0\n", "nlc\t%i\t-33.0\t300.0\t2.0\n",
+        "lim\t%i\t-34.0\n",         "band1\t%i\t400.0\t-3.0\t1.0\n",
+        "band2\t%i\t3000.0\t2.0\t1.5\n", "hshelf\t%i\t8000.0\t1.5\t0.7\n",
+        "lshelf\t%i\t120.0\t2.0\t0.7\n", "rev\t%i\t-12.0\n",
+        "trev\t%i\t-18.0\n",        "fxg\t%i\t6.0\n",
+    };
+    for (const char* f : formats) {
+      snprintf(line, sizeof line, f, n);
+      text += line;
+    }
+  }
+  text += "\nrtn\t-6.0\t150.0\ntrtn\t-9.0\t150.0\t5.0\nrlp\t7000\nrhp\t150\nwidth\t50\n"
+          "pos\t37\t39\t43\n\nend\n";
+  return text;
 }
 
 static double Median(std::vector<double> v) {
