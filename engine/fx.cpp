@@ -134,7 +134,8 @@ static FX_INLINE double Smooth(float* red, int n, double s, double ca, double cr
 // of the two into lvl. Four frames at a time: within a group the partial
 // sums do not depend on the state, so the recursion that runs from group to
 // group is one step per four frames.
-static FX_INLINE V2 MeanSquares(const float* l, const float* r, float* lvl, int n, V2 ms, double c) {
+static FX_INLINE V2 MeanSquares(const float* l, const float* r, float* lvl, int n, V2 ms,
+                                double c) {
   double u = 1.0 - c;
   V2 vc = {c, c}, vu = {u, u}, c4 = vc * vc * vc * vc;
   V2 cp[4] = {vc, vc * vc, vc * vc * vc, c4};

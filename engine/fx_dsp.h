@@ -1,6 +1,7 @@
 // Building blocks shared by the channel effects and the reverbs: biquad
-// design, fast dB conversions, a sliding maximum, a delay line swap, and a
-// guard that flushes denormals while the effects run.
+// design and cascades, four-lane float helpers with fast log2 and exp2, a
+// sliding maximum, a moving average, look-ahead delays, and a guard that
+// flushes denormals while the effects run.
 #ifndef VORLAX4_FX_DSP_H
 #define VORLAX4_FX_DSP_H
 

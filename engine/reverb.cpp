@@ -3,14 +3,15 @@
 // have gains below one, the tap reverb has no loop at all.
 //
 // Reverb: a room L x 0.62 L x 0.38 L feet with Sabine's decay time; six
-// first-order reflections of a listener at the position (each delayed by
+// first-order reflections of a listener at the position, each delayed by
 // its path at 1125 ft/s and attenuated with distance beyond a quarter of
-// the mean free path); a late tail of
+// the mean free path; a late tail, starting with the first reflection, of
 // parallel feedback combs with a low pass in each loop and allpasses in
-// series, starting with the first reflection, every delay scaled with the room's mean free path and every comb's
-// feedback set so that it falls 60 dB in the decay time; left and right use
-// different delays, and the width mixes them from mono to fully apart; the
-// optional high and low pass act on the return.
+// series, every delay scaled with the room's mean free path and every
+// comb's feedback set so that the lows fall 60 dB in the decay time (the
+// highs a little sooner); left and right use different delays, and the
+// width mixes them from mono to fully apart; the optional high and low pass
+// act on the return.
 //
 // Tap reverb: N taps spread evenly over two traversals of its room, each
 // falling 60 dB over the room's decay time, alternating left and right.
@@ -32,7 +33,7 @@ static const double kAllpassLength[ALLPASSES] = {0.403, 0.320, 0.247, 0.163};
 static const double kSpread = 0.0167;
 static const double kSpeed = 1125.0;       // ft/s
 static const double kAbsorption = 0.3;     // mean absorption of the surfaces
-static const double kRefPaths = 0.25;     // full level up to this many mean free paths
+static const double kRefPaths = 0.25;      // full level up to this many mean free paths
 static const double kLateEnergy = 0.25;    // energy of the tail's impulse response
 // The low pass in each comb's loop makes the highest frequencies decay
 // kDampFaster times as fast as the lowest (air and walls absorb highs more).
@@ -90,8 +91,9 @@ static double MeanFreePath(double len) {
 
 // Pole p of the one-pole low pass (1 - p) / (1 - p z^-1) in a comb loop of
 // feedback fb such that at half the rate the loop loses kDampFaster times
-// the decibels it loses at the lowest frequencies; lower frequencies lose
-// less, so the highs die first while the tail as a whole keeps its time.
+// the decibels it loses at the lowest frequencies; in between the loss
+// grows smoothly, so the highs die first (a broadband tail measures about
+// a tenth short of the decay time, the lows exactly on it).
 static double LoopPole(double fb) {
   double lossDb = -20.0 * std::log10(fb) * (kDampFaster - 1.0);
   double g = std::pow(10.0, -lossDb / 20.0);  // gain of the low pass at half the rate
@@ -171,10 +173,11 @@ ReverbUnit* ReverbCreate(double rate) {
   double width = Bounded(Prev_width, 50, 0, 100) / 100.0;
   u->wa = (float)((1.0 + width) / 2.0);
   u->wb = (float)((1.0 - width) / 2.0);
+  const double butterworth = 0.70710678118654752;  // Q of a second-order Butterworth
   if (Prhp[0] == 1.0f)
-    u->filters.Add(DesignBiquad(BQ_HIGHPASS, Bounded(Prhp[1], 150, 1, 1e6), 0.70710678118654752, 0, rate));
+    u->filters.Add(DesignBiquad(BQ_HIGHPASS, Bounded(Prhp[1], 150, 1, 1e6), butterworth, 0, rate));
   if (Prlp[0] == 1.0f)
-    u->filters.Add(DesignBiquad(BQ_LOWPASS, Bounded(Prlp[1], 7000, 1, 1e6), 0.70710678118654752, 0, rate));
+    u->filters.Add(DesignBiquad(BQ_LOWPASS, Bounded(Prlp[1], 7000, 1, 1e6), butterworth, 0, rate));
   return u;
 }
 

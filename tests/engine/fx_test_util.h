@@ -35,9 +35,10 @@ inline std::vector<float> Noise(double amp, int frames, unsigned seed) {
   return v;
 }
 
-// Runs the chain over copies of l and r in blocks of an awkward size (so
+// Runs the chain over l and r in place, in blocks of an awkward size (so
 // that blocks never line up with the chain's own passes).
-inline void RunChain(FxChain* chain, std::vector<float>& l, std::vector<float>& r, int block = 1000) {
+inline void RunChain(FxChain* chain, std::vector<float>& l, std::vector<float>& r,
+                     int block = 1000) {
   int n = (int)l.size();
   for (int off = 0; off < n; off += block)
     FxChainProcess(chain, l.data() + off, r.data() + off, std::min(block, n - off));
