@@ -113,9 +113,32 @@ static bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+static const double pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                               1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                               1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+static bool IsDigit(char c) { return (unsigned char)(c - '0') <= 9; }
+
 double ToDouble(Field f) {
   const char* s = f.p;
   const char* e = f.p + f.n;
+  // The common field: the whole of it a plain decimal of at most 15 digits.
+  {
+    const char* p = s + (s < e && *s == '-');
+    uint64_t mant = 0;
+    const char* d = p;
+    while (p < e && IsDigit(*p)) mant = mant * 10 + (uint64_t)(*p++ - '0');
+    int digits = (int)(p - d), decimals = 0;
+    if (p < e && *p == '.') {
+      const char* q = ++p;
+      while (p < e && IsDigit(*p)) mant = mant * 10 + (uint64_t)(*p++ - '0');
+      decimals = (int)(p - q);
+    }
+    if (p == e && digits + decimals > 0 && digits + decimals <= 15) {
+      double v = (double)mant / pow10[decimals];
+      return *s == '-' ? -v : v;
+    }
+  }
   while (s < e && IsSpace(*s)) s++;
   const char* start = s;
   bool neg = false;
@@ -140,9 +163,6 @@ double ToDouble(Field f) {
   }
   // Exact in a double and divided once: correctly rounded, as strtod is.
   if (plain && mant <= (1ULL << 53) && decimals <= 22) {
-    static const double pow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     double v = (double)mant / pow10[decimals];
     return neg ? -v : v;
   }
