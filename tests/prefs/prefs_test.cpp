@@ -112,15 +112,18 @@ TEST_F(Prefs, RefreshCopiesTheModelAndLeavesOddOutputBitsAlone) {
   PanlawStore = 4.5f;
   DitherBits = 2;
   UpdatePreferences();
-  EXPECT_EQ(head->value() + Xin_Sec->value(), 31.5);
-  EXPECT_EQ(PreOn->value() * 2 + PreOff->value(), 2);
+  EXPECT_EQ(head->value(), 1.5);
+  EXPECT_EQ(Xin_Sec->value(), 30);
+  EXPECT_EQ(PreOn->value(), 1);
+  EXPECT_EQ(PreOff->value(), 0);
   EXPECT_STREQ(WavDirDisplay->value(), "/audio/takes");
   EXPECT_EQ(monobutton->value(), 1);
   EXPECT_EQ(panlaw->value(), 4.5);
   EXPECT_EQ(dither->value(), 2);
   OutbitsStore = 20;  // kept in the model, buttons as they were
   UpdatePreferences();
-  EXPECT_EQ(outbits16button->value() * 2 + outbits24button->value(), 2);
+  EXPECT_EQ(outbits16button->value(), 1);
+  EXPECT_EQ(outbits24button->value(), 0);
   EXPECT_EQ(OutbitsStore, 20);
   EXPECT_STREQ(TextResponse->value(), "old report");
 }
