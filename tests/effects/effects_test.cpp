@@ -265,9 +265,9 @@ void Select(int slot) {
 }
 
 // Every effect of a channel, a submix and the master set in the windows,
-// and both reverbs: each widget stores into its own effect's record, and
-// stored, recalled into a reset model, shown again and stored again from
-// the widgets, they give the same faders.txt.
+// and both reverbs: each widget stores into its own effect's record and
+// empties the status field; stored, recalled into a reset model, shown again
+// and stored again from the widgets, they give the same faders.txt.
 TEST(EffectsFile, StoreRecallStoreGivesTheSameFile) {
   ScopedWorkDir dir;
   ResetEditor();
@@ -276,11 +276,15 @@ TEST(EffectsFile, StoreRecallStoreGivesTheSameFile) {
     Select(slots[ci]);
     for (int fx = 0; fx < NUM_EFFECTS; fx++) {
       const GridCell& cell = Grid()[fx];
+      Status("Mix Complete");
       Set(cell.sw);
+      EXPECT_STREQ(TextResponse->value(), "") << Effects[fx].keyword;
       for (size_t k = 0; k < cell.sliders.size(); k++) {
         if (fx == FX_LSHELF && k == 0 && ci == 0) continue;  // keeps the default 500
         Fl_Value_Slider* s = cell.sliders[k];
+        Status("Mix Complete");
         Set(s, s->minimum() + s->step() * (2 + k + 3 * ci + fx));
+        EXPECT_STREQ(TextResponse->value(), "") << Effects[fx].keyword << k;
       }
       const float* rec = Effects[fx].table + slots[ci] * REC;
       EXPECT_EQ(rec[0], 1.0f) << Effects[fx].keyword;
