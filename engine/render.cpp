@@ -252,6 +252,7 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
                 std::vector<std::string>* errors) {
   auto began = std::chrono::steady_clock::now();
   *report = RenderReport();
+  const size_t errorsBefore = errors->size();  // the list may carry earlier errors
 
   // Every source, checked before any audio is read.
   std::vector<Source> sources;
@@ -307,7 +308,7 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
   std::string path = options.output.empty() ? DefaultOutputPath() : options.output;
   if (double(head + end - start) * channels * (bits / 8) > 4294967295.0 - 1024)
     errors->push_back(path + ": the mix is too long for a WAV file (4 GB)");
-  if (!errors->empty()) {
+  if (errors->size() > errorsBefore) {
     CloseSources(&sources);
     return EXIT_NOT_RENDERED;
   }
