@@ -17,11 +17,13 @@ _e2e_cleanup() {
 }
 
 # Starts Xvfb on a free display and makes a working directory ($WORK).
+# -noreset: without it the server resets when its last client leaves, and
+# an editor started again at that moment cannot open the display.
 e2e_setup() {
   local d
   for d in $(seq 50 150); do
     [ -e /tmp/.X$d-lock ] && continue
-    Xvfb ":$d" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$d" -screen 0 1280x1024x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     XVFB_PID=$!
     sleep 0.5
     if kill -0 "$XVFB_PID" 2>/dev/null && xdpyinfo -display ":$d" >/dev/null 2>&1; then
