@@ -14,7 +14,10 @@
 //
 // Names are data: the mix-name line and the names of the lines "cue",
 // "subname" and "vcaname" never start records, whatever they say, so that a
-// submix named "rev" or a cue named "end" reads back as a name.
+// submix named "rev" or a cue named "end" reads back as a name. So is a line
+// that a save keeps unchanged (its first field is none of the keywords):
+// the reader and the writer agree on what a line is, so that a kept note
+// such as "note\tt\t1\t2\t3" is not read as a time-index row at every recall.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -99,32 +102,43 @@ struct ScanKeyTable {
 };
 const ScanKeyTable scan_table;
 
-// Which fields lie inside a name: the first line (the mix name), and what
-// follows "cue" or the number of "subname" and "vcaname" on a line that
-// begins with one of them. Asked about fields in text order, it finds each
-// line's start once.
+// Which fields are data: the first line (the mix name), every field of a
+// line that a save keeps as it is (its first field is neither a keyword nor
+// "end"), and what follows "cue" or the number of "subname" and "vcaname" on
+// a line that begins with one of them. Asked about fields in text order, it
+// looks at each line once.
 struct NameSpans {
   size_t asked = 0, line = 0;  // the last field asked about, and its line
+  size_t start = 0;            // where the data of that line begins (0: none)
+  bool known = false;          // start is that of line
 
   bool In(const char* t, size_t len, size_t b) {
     if (b == 0) return true;
-    if (t[b - 1] == '\n') return false;  // a field that begins a line
-    if (b < asked) asked = line = 0;    // (not in text order: start over)
+    if (t[b - 1] == '\n') return false;  // a field that begins a line: a keyword, or not one
+    if (b < asked) asked = line = 0, known = false;  // (not in text order: start over)
     const void* nl = memrchr(t + asked, '\n', b - asked);
-    if (nl) line = (size_t)(static_cast<const char*>(nl) - t) + 1;
+    if (nl) line = (size_t)(static_cast<const char*>(nl) - t) + 1, known = false;
     asked = b;
-    size_t start = NameStart(t, len, line);
-    return line == 0 || (start != 0 && b >= start);
+    if (line == 0) return true;
+    if (!known) start = DataStart(t, len, line), known = true;
+    return start != 0 && b >= start;
   }
-  // Where the name of the line at ls begins, or 0 when the line holds none.
-  static size_t NameStart(const char* t, size_t len, size_t ls) {
+  // Where the data of the line at ls > 0 begins, or 0 when it holds none.
+  static size_t DataStart(const char* t, size_t len, size_t ls) {
     auto begins = [&](const char* w, size_t n) { return len - ls > n && memcmp(t + ls, w, n) == 0; };
     if (begins("cue\t", 4)) return ls + 4;
-    if (!begins("subname\t", 8) && !begins("vcaname\t", 8)) return 0;
-    size_t p = ls + 8;
-    while (p < len && t[p] == '\t') p++;
-    while (p < len && t[p] != '\t' && t[p] != '\n') p++;
-    return p < len && t[p] == '\t' ? p + 1 : 0;
+    if (begins("subname\t", 8) || begins("vcaname\t", 8)) {
+      size_t p = ls + 8;
+      while (p < len && t[p] == '\t') p++;
+      while (p < len && t[p] != '\t' && t[p] != '\n') p++;
+      return p < len && t[p] == '\t' ? p + 1 : 0;
+    }
+    size_t f = ls;
+    while (f < len && t[f] == '\t') f++;
+    size_t fe = FindEither(t, f, len, '\t', '\n');
+    if (fe == f || IsKeyword(t + f, fe - f) || (fe - f == 3 && memcmp(t + f, "end", 3) == 0))
+      return 0;
+    return ls;  // a kept line
   }
 };
 

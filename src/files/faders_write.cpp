@@ -55,6 +55,8 @@ static int KeyIndex(const char* p, size_t n) {
   return table.Find(PackWord(p, n));
 }
 
+bool IsKeyword(const char* p, size_t n) { return KeyIndex(p, n) >= 0; }
+
 bool CheckForKey(const char* field) {
   return field && KeyIndex(field, strlen(field)) >= 0;
 }

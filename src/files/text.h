@@ -61,6 +61,9 @@ int ReadWholeFile(const char* name, std::string* out, std::string* why);
 bool SafeWriteFile(const char* name, const std::string& bytes, std::string* why,
                    size_t* written = nullptr);
 
+// True when the bytes [p, p + n) are one of the 52 keywords of the mix files.
+bool IsKeyword(const char* p, size_t n);
+
 // Appends to out the lines of text that a save carries over: every line up
 // to the line "end" whose first field is not a keyword of the mix files,
 // unchanged and followed by "\n"; blank lines are dropped. With skip_first
