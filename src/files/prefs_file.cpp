@@ -6,6 +6,18 @@
 #include "text.h"
 #include "../model/model.h"
 
+// The pan law, when it lies in 0..6 as written. 0 is written too: it is the
+// engine's balance law, a setting of the Preferences window, and left out it
+// would reach the engine as the default 3 dB. The test is made on the text
+// written, so that a value that rounds out of the range (6.08 to "6.1") is
+// left out at once rather than at the next save.
+static void AppendPanLaw(std::string& t) {
+  std::string line;
+  Appendf(line, "pan\t%.1f\n", PanlawStore);
+  double written = ToDouble(Field{line.data() + 4, line.size() - 5});
+  if (written >= 0 && written < 6.1) t += line;
+}
+
 std::string BuildPrefsText(const std::string& old) {
   std::string carried = old;
   ScrubPrefs(carried);
@@ -23,7 +35,7 @@ std::string BuildPrefsText(const std::string& old) {
   if (strnlen(Path, 2) >= 2) Appendf(t, "path\t%s\n", Path);
   if (MixDirName[0]) Appendf(t, "mixdir\t%s\n", MixDirName);
   if (WavDirName[0]) Appendf(t, "wavdir\t%s\n", WavDirName);
-  if (PanlawStore > 0 && PanlawStore < 6.1f) Appendf(t, "pan\t%.1f\n", PanlawStore);
+  AppendPanLaw(t);
   Appendf(t, "outbits\t%i\n", OutbitsStore);
   Appendf(t, "dither\t%i\n", DitherBits);
   if (monoOn == 1) t += "mono\n";

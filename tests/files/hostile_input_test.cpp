@@ -481,3 +481,34 @@ TEST(HostileFaders, NumbersAtAndPastTheLimits) {
   EXPECT_NE(prefs.find("start\tinf\tnan\t-0\n"), std::string::npos) << prefs;
   EXPECT_EQ(prefs.find("pan\t"), std::string::npos) << "a pan law out of range is not written";
 }
+
+// The pan law at the edges of its range: 0 (the engine's balance law, the
+// Preferences window's minimum) is saved and so reaches the engine; a value
+// that rounds to 0 is saved as 0; one that would be written as 6.1 or more,
+// or is not a number, is not saved. Every such file is stable after one
+// save. (A prefs.txt of "pan 0.0003" once became "pan 0.0", then no line,
+// then the default "pan 3.0".)
+TEST(HostilePrefs, PanLawAtTheEdgesOfItsRange) {
+  struct Case {
+    const char* read;
+    const char* saved;  // the pan line saved ("" for none)
+  } cases[] = {{"0", "pan\t0.0\n"},   {"0.0003", "pan\t0.0\n"}, {"-0.04", "pan\t-0.0\n"},
+               {"6", "pan\t6.0\n"},   {"6.04", "pan\t6.0\n"},   {"6.07", ""},
+               {"6.1", ""},           {"-1", ""},               {"nan", ""},
+               {"1e999", ""},         {"4.46", "pan\t4.5\n"}};
+  for (const Case& c : cases) {
+    Reset();
+    std::string text = std::string("pan\t") + c.read + "\nend\n";
+    ParsePrefsText(text.data(), text.size());
+    std::string first = BuildPrefsText(text);
+    size_t at = first.find("pan\t");
+    EXPECT_EQ(at == std::string::npos ? "" : first.substr(at, first.find('\n', at) + 1 - at),
+              c.saved) << c.read;
+    Reset();
+    ParsePrefsText(first.data(), first.size());
+    std::string second = BuildPrefsText(first);
+    Reset();
+    ParsePrefsText(second.data(), second.size());
+    EXPECT_EQ(BuildPrefsText(second), second) << c.read;
+  }
+}

@@ -14,9 +14,12 @@
 
 #include "files/files.h"
 #include "model/model.h"
+#include "model_parts.h"
+
+static const ModelParts fader_parts = {ORVANE_FADER_PARTS};
 
 static std::string RecallAndStore(const std::string& text, int recalls = 1) {
-  ClearInternalArrays();
+  fader_parts.Reset();
   for (int i = 0; i < recalls; i++) ParseFaderText(text.data(), text.size());
   return BuildFaderText(text);
 }
