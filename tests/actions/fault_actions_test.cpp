@@ -48,10 +48,12 @@ void WriteOldFiles() {
 
 std::string Status() { return TextResponse->value(); }
 
-// A stand-in engine that leaves a mark where it ran.
-std::string MakeEngine(const std::string& dir) {
-  fs::create_directories(dir);
-  WriteFileBytes(dir + "/vorlax4", "#!/bin/sh\ntouch ran\n");
+// A stand-in engine in a directory of its own (outside any read-only
+// mount), which leaves the mark "ran" there when it runs.
+std::string MakeEngine() {
+  char tmpl[] = "/tmp/orvane-engine-XXXXXX";
+  std::string dir = mkdtemp(tmpl);
+  WriteFileBytes(dir + "/vorlax4", "#!/bin/sh\ntouch " + dir + "/ran\n");
   chmod((dir + "/vorlax4").c_str(), 0755);
   return dir + "/";
 }
@@ -66,7 +68,8 @@ TEST(FaultActions, ReadOnlyDirectory) {
   ScopedWorkDir dir;
   WriteOldFiles();
   ClearInternalArrays();
-  CopyField(Path, PATH_LEN, MakeEngine("/tmp/orvane-fault-engine").c_str());
+  std::string engine = MakeEngine();
+  CopyField(Path, PATH_LEN, engine.c_str());
   CopyField(MixName, NAME_LEN, "New");
   ChildRun r = RunInChild([&] {
     if (!ReadOnlyDirectory(dir.path())) return (int)NO_NAMESPACE;
@@ -84,7 +87,8 @@ TEST(FaultActions, ReadOnlyDirectory) {
     printf("[%s] %s %i\n", Status().c_str(), MixName, PreviewOn);
     return 0;
   });
-  fs::remove_all("/tmp/orvane-fault-engine");
+  bool ran = FileExists(engine + "ran");
+  fs::remove_all(engine);
   if (r.exit_code == NO_NAMESPACE) GTEST_SKIP() << "no private mount namespace can be made here";
   EXPECT_EQ(r.exit_code, 0) << r.out;
   const std::string ro = "Read-only file system";
@@ -95,7 +99,7 @@ TEST(FaultActions, ReadOnlyDirectory) {
         "[Mix not started: " + all + "]\n",
         "[Read " + std::to_string(strlen(kOldPrefs)) + " bytes from prefs.txt] Old mix 1\n"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "in:\n" << r.out;
-  EXPECT_FALSE(FileExists("ran"));
+  EXPECT_FALSE(ran) << "the engine was started";
   EXPECT_EQ(ReadFileBytes("faders.txt"), kOldFaders);
   EXPECT_EQ(ReadFileBytes("prefs.txt"), kOldPrefs);
   EXPECT_EQ(ReadFileBytes("tracks.txt"), kOldTracks);

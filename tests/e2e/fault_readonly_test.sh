@@ -14,13 +14,15 @@ fi
 e2e_setup
 cp "$ORVANE_SRC/examples/demo/"*.txt "$WORK/"
 (cd "$WORK" && sha256sum faders.txt tracks.txt prefs.txt) >"$WORK/.before"
-# A stand-in engine that would leave a mark (it must never run).
-mkdir -p "$WORK/.engine"
-printf '#!/bin/sh\ntouch "%s/.engine/ran"\n' "$WORK" >"$WORK/.engine/vorlax4"
-chmod +x "$WORK/.engine/vorlax4"
+# A stand-in engine, outside the read-only directory, that would leave a
+# mark beside itself (it must never run).
+ENGINE=$(mktemp -d /tmp/orvane-e2e-engine-XXXXXX)
+trap '_e2e_cleanup; rm -rf "$ENGINE"' EXIT
+printf '#!/bin/sh\ntouch "%s/ran"\n' "$ENGINE" >"$ENGINE/vorlax4"
+chmod +x "$ENGINE/vorlax4"
 
 # The outputs are opened before the mount, so they stay writable.
-( cd "$WORK" && PATH="$WORK/.engine:$PATH" exec $NS sh -c \
+( cd "$WORK" && PATH="$ENGINE:$PATH" exec $NS sh -c \
     'mount --bind "$1" "$1" && mount -o remount,bind,ro "$1" && cd "$1" && exec "$2"' \
     sh "$WORK" "$ORVANE_BIN/orvane" ) >"$WORK/.stdout" 2>"$WORK/.stderr" &
 ORVANE_PID=$!
@@ -40,12 +42,12 @@ grep -qx "Mix not started: prefs.txt, tracks.txt, faders.txt not saved (Read-onl
   || fail "Mix: $(cat "$WORK/.stdout")"
 sleep 0.3
 screenshot Orvane fault-readonly-mix.png
-[ -e "$WORK/.engine/ran" ] && fail "the engine was started"
+[ -e "$ENGINE/ran" ] && fail "the engine was started"
 
 keys_to Orvane ctrl+q
 wait_exit
 [ "$ORVANE_STATUS" -eq 0 ] || fail "exit status $ORVANE_STATUS"
 (cd "$WORK" && sha256sum -c --quiet .before) || fail "a previous file changed"
-left=$(cd "$WORK" && ls -A | grep -v '^\.std\|^\.before\|^\.engine' | tr '\n' ' ')
+left=$(cd "$WORK" && ls -A | grep -v '^\.std\|^\.before' | tr '\n' ' ')
 [ "$left" = "faders.txt prefs.txt tracks.txt " ] || fail "files left: $left"
 echo "fault_readonly: ok"
