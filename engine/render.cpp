@@ -23,7 +23,7 @@
 
 #include "engine.h"
 #include "fx.h"
-#include "levels.h"
+#include "levels/levels.h"
 #include "model/model.h"
 #include "output.h"
 #include "sources.h"

@@ -44,6 +44,18 @@ void ClearStatus();
 // widget sees the key, so that a focused text field cannot swallow them.
 void InstallShortcuts();
 
+// Actions of the control window and the tool windows' Mix buttons: the
+// file steps, their report in the status line, and the refreshes.
+void StageReadFromFile();
+void StageWriteToFile();
+void ReadTracksFile();
+void WriteTracksFile();
+void ReadPreferencesFile();
+void WritePreferencesFile();
+void SaveAll();
+void RecallAll();
+void Mix();
+
 // A widget callback that runs a function of no arguments.
 template <void (*F)()>
 void Call(Fl_Widget*, void*) { F(); }

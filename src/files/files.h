@@ -1,6 +1,6 @@
-// Mix files and render hand-off: faders.txt, prefs.txt, tracks.txt, and the
-// store, recall and mix actions. This header is free of FLTK; the readers
-// and writers link without a display (the engine, benchmarks and fuzzers).
+// The three mix files: faders.txt, prefs.txt, tracks.txt. Free of FLTK: the
+// readers and writers link without a display (the editor, the engine, the
+// benchmarks and the fuzzers).
 #ifndef ORVANE_FILES_H
 #define ORVANE_FILES_H
 
@@ -50,16 +50,5 @@ bool SaveTracksFile();   // false: tracks.txt not saved
 // -1: the file could not be read (nothing changed, the reason in tbuffer).
 int LoadPrefsFile();
 int LoadTracksFile();
-
-// --- Actions of the control window (report in the status line) ---
-void StageReadFromFile();
-void StageWriteToFile();
-void ReadTracksFile();
-void WriteTracksFile();
-void ReadPreferencesFile();
-void WritePreferencesFile();
-void SaveAll();
-void RecallAll();
-void Mix();
 
 #endif

@@ -1,5 +1,7 @@
 // Fader automation: the level of a channel slot over time, built from the
-// slot's automation points, and the per-sample gains of a block.
+// slot's automation points, and the per-sample gains of a block. Free of
+// FLTK: the render engine applies these levels and the editor draws them,
+// so what is shown is what is rendered.
 #ifndef VORLAX4_LEVELS_H
 #define VORLAX4_LEVELS_H
 

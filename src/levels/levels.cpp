@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "model/model.h"
+#include "../model/model.h"
 
 double RowSeconds(int row) {
   return IndexMin[row] * 60.0 + IndexSec[row] + IndexMsec[row] / 1000.0;

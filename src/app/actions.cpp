@@ -7,9 +7,9 @@
 #include <string>
 #include <sys/wait.h>
 
-#include "files.h"
-#include "text.h"
-#include "../app/app.h"
+#include "app.h"
+#include "../files/files.h"
+#include "../files/text.h"
 #include "../faders/faders.h"
 #include "../model/model.h"
 #include "../prefs/prefs.h"
