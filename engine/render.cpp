@@ -344,9 +344,9 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
     s.src = &src;
     s.mono = src.channels == 1;
     s.direct = !assigned;
-    s.levels[s.nlevels++] = &levels[n];
-    for (int v = 1; v <= NUM_VCAS; v++)
-      if (VcaAsn[(n - 1) * 8 + v - 1] == 1) s.levels[s.nlevels++] = &levels[VcaSlot(v)];
+    int slots[1 + NUM_VCAS];
+    s.nlevels = ChannelLevelSlots(n, slots);
+    for (int j = 0; j < s.nlevels; j++) s.levels[j] = &levels[slots[j]];
     if (s.mono) PanLaw(Pan[n], PanlawStore, &s.panL, &s.panR);
     else Balance(Pan[n], &s.panL, &s.panR);
     s.rev = SendGain(Prev, n);

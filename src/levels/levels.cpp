@@ -61,6 +61,24 @@ double LevelEndFrame(const Level& level) {
   return end;
 }
 
+int ChannelLevelSlots(int n, int* slots) {
+  int count = 0;
+  slots[count++] = n;
+  for (int v = 1; v <= NUM_VCAS; v++)
+    if (VcaAsn[(n - 1) * 8 + v - 1] == 1) slots[count++] = VcaSlot(v);
+  return count;
+}
+
+double SumDbAt(const Level* const* levels, int count, double k) {
+  double db = 0;
+  for (int j = 0; j < count; j++) {
+    double d = LevelDbAt(*levels[j], k);
+    if (d <= kSilentDb) return kSilentDb;
+    db += d;
+  }
+  return db;
+}
+
 static float DbToGain(double db) {
   return db <= kSilentDb ? 0.0f : float(std::pow(10.0, db / 20.0));
 }
@@ -77,26 +95,10 @@ bool LevelGains(const Level* const* levels, int count, long long k0, int n, floa
       constant = false;
   }
   if (constant) {
-    double db = 0;
-    bool silent = false;
-    for (int j = 0; j < count; j++) {
-      double d = LevelDbAt(*levels[j], a);
-      if (d <= kSilentDb) silent = true;
-      db += d;
-    }
-    gain[0] = silent ? 0.0f : DbToGain(db);
+    gain[0] = DbToGain(SumDbAt(levels, count, a));
     return true;
   }
   // Some level moves inside the block: exact per frame.
-  for (int s = 0; s < n; s++) {
-    double k = double(k0 + s), db = 0;
-    bool silent = false;
-    for (int j = 0; j < count; j++) {
-      double d = LevelDbAt(*levels[j], k);
-      if (d <= kSilentDb) silent = true;
-      db += d;
-    }
-    gain[s] = silent ? 0.0f : DbToGain(db);
-  }
+  for (int s = 0; s < n; s++) gain[s] = DbToGain(SumDbAt(levels, count, double(k0 + s)));
   return false;
 }

@@ -34,6 +34,14 @@ double LevelDbAt(const Level& level, double k);
 // Frame at which the last move ends (0 when there is none or it ends before).
 double LevelEndFrame(const Level& level);
 
+// The slots whose levels add up to input channel n's fader level (1..127):
+// its own slot, then every VCA it is assigned to. Returns how many (at most
+// 1 + NUM_VCAS, the room slots must have).
+int ChannelLevelSlots(int n, int* slots);
+// The sum in dB of count levels at frame k, kSilentDb when any of them is at
+// kSilentDb or below: the level that a channel's gain is made from.
+double SumDbAt(const Level* const* levels, int count, double k);
+
 // Gains of the n frames from frame k0 for the sum in dB of count levels (a
 // channel's own and its VCAs'), silence when any of them is at -144 dB or
 // below. Returns true when the gain is the same for all n frames; then only
