@@ -1,10 +1,12 @@
 # make test: install what is missing, build, run every test layer.
 # make run:  install what is missing, build, start the editor on a working
 #            copy of the demo mix under build/demo.
+# make package: build/orvane_VERSION_ARCH.deb, for apt-get install.
+# make install [PREFIX=/usr/local] [DESTDIR=...]: install without a package.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps build test test-asan test-fuzz run clean
+.PHONY: all deps build test test-asan test-fuzz run package install clean
 
 all: build
 
@@ -40,6 +42,13 @@ run: build
 	@[ -d $(BUILD)/demo ] || cp -r examples/demo $(BUILD)/demo
 	@if [ -x scripts/make-demo-audio ]; then scripts/make-demo-audio $(BUILD)/demo; fi
 	@cd $(BUILD)/demo && PATH="$(CURDIR)/$(BUILD):$$PATH" ../orvane
+
+package: build
+	@cmake --build $(BUILD) --target package
+
+PREFIX ?= /usr/local
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)" --strip
 
 clean:
 	rm -rf $(BUILD)

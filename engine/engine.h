@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#define VORLAX4_VERSION "1.065"
+#include "model/model.h"
+
+#define VORLAX4_VERSION ORVANE_VERSION
 
 // Exit statuses of vorlax4.
 enum { EXIT_RENDERED = 0, EXIT_BAD_COMMAND_LINE = 1, EXIT_NOT_RENDERED = 2 };

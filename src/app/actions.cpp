@@ -91,7 +91,7 @@ void SaveAll() {
 // through a shell, so that no text of prefs.txt is ever run as a command;
 // a name without "/" (an empty Path) is looked up on the search path.
 static void RunEngine() {
-  std::string command = std::string(Path) + "vorlax4";
+  std::string command = EngineCommand();
   char* argv[] = {&command[0], nullptr};
   fflush(stdout);
   pid_t pid;

@@ -3,6 +3,8 @@
 #ifndef ORVANE_APP_H
 #define ORVANE_APP_H
 
+#include <string>
+
 class Fl_Double_Window;
 class Fl_Output;
 class Fl_Widget;
@@ -55,6 +57,15 @@ void WritePreferencesFile();
 void SaveAll();
 void RecallAll();
 void Mix();
+
+// The desktop program: --help and --version answered without a display
+// (the exit status, or -1 to go on); the class "orvane" and the icon for
+// every window, set before the first is shown; the render engine's command,
+// Path followed by "vorlax4", where an empty Path means the vorlax4 beside
+// the editor's own program when there is one, else the search path's.
+int AnswerCommandLine(int argc, char** argv);
+void SetWindowIdentity();
+std::string EngineCommand();
 
 // A widget callback that runs a function of no arguments.
 template <void (*F)()>

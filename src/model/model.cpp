@@ -62,7 +62,7 @@ char LaunchCommand[PATH_LEN];
 int color = 97;
 
 int CNL = 1;
-char tbuffer[TBUF_LEN] = "Orvane  version 1.065  by the Orvane mixing team";
+char tbuffer[TBUF_LEN] = "Orvane  version " ORVANE_VERSION "  by the Orvane mixing team";
 const char NewLn[] = "\n";
 const char NewLnTb[] = "\t\n";
 

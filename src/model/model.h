@@ -6,6 +6,10 @@
 
 #include <cstddef>
 
+// The version of the editor and its engine, shown in the start-up banner, by
+// --version and in the package name.
+#define ORVANE_VERSION "1.065"
+
 // Dimensions and channel slots.
 enum {
   NUM_SLOTS = 144,      // 0 master, 1..127 inputs, 128..135 submixes, 136..143 VCAs

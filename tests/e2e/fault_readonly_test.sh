@@ -22,9 +22,10 @@ printf '#!/bin/sh\ntouch "%s/ran"\n' "$ENGINE" >"$ENGINE/vorlax4"
 chmod +x "$ENGINE/vorlax4"
 
 # The outputs are opened before the mount, so they stay writable.
+orvane_apart
 ( cd "$WORK" && PATH="$ENGINE:$PATH" exec $NS sh -c \
     'mount --bind "$1" "$1" && mount -o remount,bind,ro "$1" && cd "$1" && exec "$2"' \
-    sh "$WORK" "$ORVANE_BIN/orvane" ) >"$WORK/.stdout" 2>"$WORK/.stderr" &
+    sh "$WORK" "$E2E_OWN/orvane" ) >"$WORK/.stdout" 2>"$WORK/.stderr" &
 ORVANE_PID=$!
 window_id Orvane >/dev/null
 

@@ -13,6 +13,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 _e2e_cleanup() {
   [ -n "${ORVANE_PID:-}" ] && kill "$ORVANE_PID" 2>/dev/null || true
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
+  [ -n "${E2E_OWN:-}" ] && rm -rf "$E2E_OWN"
   [ -n "${WORK:-}" ] && rm -rf "$WORK"
 }
 
@@ -37,9 +38,25 @@ e2e_setup() {
   trap _e2e_cleanup EXIT
 }
 
-# Starts the editor in $WORK (extra PATH entries first in $E2E_PATH).
+# An editor with an empty "Path to Vorlax4" runs the vorlax4 beside it
+# before the search path's: for a stand-in engine on the search path, this
+# copies the editor once into a directory of its own, $E2E_OWN.
+orvane_apart() {
+  [ -n "${E2E_OWN:-}" ] && return 0
+  E2E_OWN=$(mktemp -d /tmp/orvane-e2e-bin-XXXXXX)
+  chmod 755 "$E2E_OWN"
+  cp "$ORVANE_BIN/orvane" "$E2E_OWN/orvane"
+}
+
+# Starts the editor in $WORK (extra PATH entries first in $E2E_PATH; an
+# engine there is the one Mix runs).
 start_orvane() {
-  ( cd "$WORK" && PATH="${E2E_PATH:+$E2E_PATH:}$PATH" exec "$ORVANE_BIN/orvane" ) \
+  local bin=$ORVANE_BIN
+  if [ -n "${E2E_PATH:-}" ] && [ "$E2E_PATH" != "$ORVANE_BIN" ]; then
+    orvane_apart
+    bin=$E2E_OWN
+  fi
+  ( cd "$WORK" && PATH="${E2E_PATH:+$E2E_PATH:}$PATH" exec "$bin/orvane" ) \
     >"$WORK/.stdout" 2>"$WORK/.stderr" &
   ORVANE_PID=$!
   window_id Orvane >/dev/null
