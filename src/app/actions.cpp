@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
@@ -10,54 +11,58 @@
 #include "app.h"
 #include "../files/files.h"
 #include "../files/text.h"
-#include "../faders/faders.h"
 #include "../model/model.h"
-#include "../prefs/prefs.h"
 
 extern char** environ;
 
-void StageReadFromFile() {
+// A recall: its file steps, each showing its report, then the whole view
+// from the model and, once, what the steps cut to fit the model's fields,
+// ahead of the last report so that it is seen.
+static void Recall(std::initializer_list<void (*)()> steps) {
+  ClearReadCuts();
+  for (auto step : steps) step();
+  UpdateView();
+  std::string cuts = ReadCutsReport();
+  if (cuts.empty()) return;
+  std::string line = tbuffer[0] ? cuts + "; " + tbuffer : cuts;
+  CopyField(tbuffer, TBUF_LEN, line.c_str());
+  ShowStatus();
+}
+
+static void RecallFaders() {
   LoadFaderFile();
   ShowStatus();
-  StageVolVarnUpdate();
-  UpdateGUI();
 }
+
+static void RecallTracks() {
+  if (LoadTracksFile() != 0) ShowStatus();
+}
+
+static void RecallPrefs() {
+  if (LoadPrefsFile() != 0) ShowStatus();
+}
+
+void StageReadFromFile() { Recall({RecallFaders}); }
+void ReadTracksFile() { Recall({RecallTracks}); }
+void ReadPreferencesFile() { Recall({RecallPrefs}); }
+void RecallAll() { Recall({RecallFaders, RecallTracks, RecallPrefs}); }
 
 void StageWriteToFile() {
   SaveFaderFile();
   ShowStatus();
 }
 
-void ReadTracksFile() {
-  int got = LoadTracksFile();
-  if (got != 0) ShowStatus();
-  if (got > 0) {
-    UpdateNames();
-    UpdateSolos();
-    UpdateMutes();
-  }
-}
-
+// The tracks writer names and mutes the gaps below the last named channel
+// ("----"): the view shows them, so that no edit stores the old widgets back.
 void WriteTracksFile() {
   SaveTracksFile();
   ShowStatus();
-}
-
-void ReadPreferencesFile() {
-  int got = LoadPrefsFile();
-  if (got != 0) ShowStatus();
-  if (got > 0) UpdatePreferences();
+  UpdateView();
 }
 
 void WritePreferencesFile() {
   SavePrefsFile();
   ShowStatus();
-}
-
-void RecallAll() {
-  StageReadFromFile();
-  ReadTracksFile();
-  ReadPreferencesFile();
 }
 
 // prefs.txt, tracks.txt, faders.txt, in that order. False when any of them
@@ -72,6 +77,7 @@ static bool SaveThree(std::string* failed) {
     names += s.name;
     if (why.empty()) why = LastSaveError;
   }
+  UpdateView();   // the tracks writer's "----" placeholders
   if (names.empty()) return true;
   *failed = names + " not saved (" + why + ")";
   return false;

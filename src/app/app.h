@@ -6,7 +6,9 @@
 #include <string>
 
 class Fl_Double_Window;
+class Fl_File_Chooser;
 class Fl_Output;
+class Fl_Value_Input;
 class Fl_Widget;
 
 extern Fl_Double_Window* ControlWindow;
@@ -37,6 +39,24 @@ void HideSubs();
 void HideVCAs();
 void HideReverb();
 void ProgramExit();
+
+// The whole view (src/app/view.cpp): every window's refresh from the model,
+// one table row a window. None changes the model or fires an edit callback.
+// A window calls UpdateView after an edit that other windows show too (a
+// channel name); UpdateGUI adds the status text of tbuffer (at start and
+// after a recall); UpdateWindow refreshes one window (when it is shown).
+void UpdateView();
+void UpdateGUI();
+void UpdateWindow(Fl_Double_Window* window);
+
+// A value field made before its step shows the step's decimals only once its
+// value changes: this shows them at once (0.01: "0.00").
+void ShowStepDecimals(Fl_Value_Input* field);
+
+// The file chooser opened last, and what it is for: a strip of the Faders
+// window (1..10) or a directory of the Preferences window (1..3).
+extern int BrowseNumber;
+extern Fl_File_Chooser* CH;
 
 // Status line: show tbuffer, or clear the field.
 void ShowStatus();

@@ -14,7 +14,6 @@
 
 #include "../effects/effects.h"
 #include "../faders/faders.h"
-#include "../files/files.h"
 #include "../model/model.h"
 #include "../prefs/prefs.h"
 #include "../routing/routing.h"
@@ -28,12 +27,17 @@ Fl_Double_Window* VCAWindow;
 Fl_Double_Window* ReverbWindow;
 Fl_Output* TextResponse;
 
-static void Show(Fl_Double_Window* w) { if (w) w->show(); }
+// A window shown shows the model.
+static void Show(Fl_Double_Window* w) {
+  if (!w) return;
+  UpdateWindow(w);
+  w->show();
+}
 static void Hide(Fl_Double_Window* w) { if (w) w->hide(); }
 
 void ShowFaders() { Show(FadersWindow); }
 void ShowEffects() { Show(EffectsWindow); }
-void ShowPrefs() { UpdatePreferences(); Show(PrefsWindow); }
+void ShowPrefs() { Show(PrefsWindow); }
 void ShowSubs() { Show(SubWindow); }
 void ShowVCAs() { Show(VCAWindow); }
 void ShowReverb() { Show(ReverbWindow); }

@@ -1,6 +1,5 @@
 #include <FL/Fl.H>
 
-#include "../faders/faders.h"
 #include "../model/model.h"
 #include "app.h"
 

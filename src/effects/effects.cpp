@@ -15,7 +15,6 @@
 #include <FL/Fl_Value_Slider.H>
 
 #include "../app/app.h"
-#include "../files/files.h"
 #include "../model/model.h"
 
 Fl_Round_Button* SelectRegularChannel;
@@ -195,6 +194,7 @@ static void LoadReverbGlobals(bool follows_channel, int reverb) {
 }
 
 void UpdateEffects() {
+  if (CNL >= 0 && CNL < NUM_SLOTS) NameInEffects->value(NameBuffer[CNL]);
   for (int fx : load_order) {
     LoadRecord(fx);
     if (fx == FX_REV || fx == FX_TREV) LoadReverbGlobals(true, fx);
@@ -259,7 +259,6 @@ static void SelectChannel(bool reset_group) {
 
 static void ShowChannel(bool reset_group) {
   SelectChannel(reset_group);
-  NameInEffects->value(NameBuffer[CNL]);
   UpdateEffects();
 }
 

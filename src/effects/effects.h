@@ -44,8 +44,8 @@ ORVANE_FX_SLIDERS(ORVANE_DECLARE_SLIDER)
 Fl_Double_Window* make_window1();   // Effects window
 Fl_Double_Window* make_window7();   // Reverb window
 
-// Load step: the Effects window's effect widgets and the Reverb window's
-// return widgets from the records of CNL.
+// Load step: the Effects window's channel name and effect widgets and the
+// Reverb window's return widgets from the records of CNL.
 void UpdateEffects();
 // The Reverb window's filter, width and position widgets (full refresh only).
 void UpdateReverbSettings();

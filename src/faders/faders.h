@@ -46,10 +46,6 @@ ORVANE_FADER_COLUMNS(ORVANE_DECLARE_COLUMN)
 
 extern Fl_Output* name13;   // the master's name, read-only
 
-// Browse state shared with the directory chooser of the Preferences window.
-extern int BrowseNumber;
-extern Fl_File_Chooser* CH;
-
 Fl_Double_Window* make_window2();
 
 // Current row (0..511) from TimeIndex, and the channel slot that strip k
@@ -89,7 +85,7 @@ void StoreChosenFile(const char* path);
 
 // Refreshes (never change the model, never fire edit callbacks).
 void StageVolVarnUpdate();
-void UpdateGUI();
+void UpdateFaders();   // the whole window, for the whole view (app.h)
 void UpdateVolumes();
 void UpdateOffset();
 void UpdateRamp();

@@ -12,10 +12,7 @@
 #include <FL/Fl_Value_Output.H>
 
 #include "../app/app.h"
-#include "../effects/effects.h"
 #include "../model/model.h"
-#include "../prefs/prefs.h"
-#include "../routing/routing.h"
 #include "strips.h"
 
 static const char kUnavailable[] = "(unavailable)";
@@ -87,11 +84,6 @@ void UpdateDisplayNumbers() {
   DispNum12->value(b);
 }
 
-static void ShowNameInEffects() {
-  if (NameInEffects && CNL >= 0 && CNL < NUM_SLOTS)
-    ShowText(NameInEffects, NameBuffer[CNL], NAME_LEN);
-}
-
 void UpdateNames() {
   for (int k = 1; k <= 12; k++) {
     int c = StripSlot(k);
@@ -102,9 +94,6 @@ void UpdateNames() {
   }
   ShowText(name13, NameBuffer[0], NAME_LEN);
   UpdateDisplayNumbers();
-  ShowNameInEffects();
-  UpdateSubmix();
-  UpdateVCA();
 }
 
 void UpdateCueName() { ShowText(CueName, CueNameBuffer[CurrentRow()], CUE_LEN); }
@@ -127,27 +116,9 @@ void StageVolVarnUpdate() {
   UpdateShape();
 }
 
-// Every window from the model: at start and after a recall.
-void UpdateGUI() {
-  UpdateEffects();
-  UpdateReverbSettings();
-  ShowStatus();
-  UpdateSolos();
-  UpdateMutes();
-  UpdateVolumes();
-  UpdatePan();
-  UpdateOffset();
-  UpdateRamp();
-  UpdateShape();
-  UpdateTime();
-  UpdateChannelActive();
-  UpdateIndexActive();
-  UpdateCueName();
+void UpdateFaders() {
+  StageVolVarnUpdate();
   UpdateMixName();
-  UpdatePreferences();
-  UpdateSubmix();
-  UpdateVCA();
-  UpdateNames();
 }
 
 // --- Edits ---------------------------------------------------------------
@@ -189,26 +160,14 @@ void RampToArray(int k) { StoreStrip(rampColumn, k, Ramp, true, RampValid); }
 void ShapeToArray(int k) { StoreStrip(shapeColumn, k, Shape, true, ShapeValid); }
 void PanToArray(int k) { StoreStrip(panColumn, k, Pan, false, PanValid); }
 
-// The name of the channel the Effects window shows, by its selection buttons.
-static void RefreshEffectsName() {
-  if (!NameInEffects) return;
-  int slot = -1;
-  if (SelectRegularChannel && SelectRegularChannel->value()) slot = CNL;
-  if (SelectGroupChannel && SelectGroupChannel->value() && GroupNum)
-    slot = Truncated(GroupNum->value() + 127.0);
-  if (SelectMasterChannel && SelectMasterChannel->value()) slot = 0;
-  if (slot >= 0 && slot < NUM_SLOTS) ShowText(NameInEffects, NameBuffer[slot], NAME_LEN);
-}
-
-// Names of strips 1..12, cut to the 127 characters of a name slot.
+// Names of strips 1..12, cut to the 127 characters of a name slot. Other
+// windows show names too: the whole view follows.
 void StoreNames() {
   for (int k = 1; k <= 12; k++) {
     int c = StripSlot(k);
     if (c >= 0) CopyField(NameBuffer[c], NAME_LEN, (*nameColumn[k - 1])->value());
   }
-  RefreshEffectsName();
-  UpdateSubmix();
-  UpdateVCA();
+  UpdateView();
 }
 
 void CueNameToArray() { CopyField(CueNameBuffer[CurrentRow()], CUE_LEN, CueName->value()); }

@@ -17,9 +17,7 @@
 #include <FL/filename.H>
 
 #include "../app/app.h"
-#include "../files/files.h"
 #include "../model/model.h"
-#include "../routing/routing.h"
 #include "strips.h"
 
 Fl_Input* MixNameInput;
@@ -41,9 +39,6 @@ ORVANE_FADER_COLUMNS(ORVANE_DEFINE_COLUMN)
 #define ORVANE_DEFINE_COLUMN_TABLE(T, stem, n) \
   T** const stem##Column[n] = {ORVANE_STRIPS_##n(ORVANE_STRIP_ADDRESS, T, stem)};
 ORVANE_FADER_COLUMNS(ORVANE_DEFINE_COLUMN_TABLE)
-
-int BrowseNumber;
-Fl_File_Chooser* CH;
 
 // One small callback per strip for the columns that edit a single strip.
 #define ORVANE_STRIP_CALLBACK(op, stem, k) \
@@ -266,6 +261,7 @@ Fl_Double_Window* make_window2() {
     o->minimum(-100);
     o->maximum(100);
     o->step(1);
+    ShowStepDecimals(o);
   }
   w->end();
   FadersWindow = w;
@@ -304,7 +300,5 @@ void StoreChosenFile(const char* path) {
     return;
   }
   CopyField(NameBuffer[c], NAME_LEN, path);
-  UpdateNames();
-  UpdateSubmix();
-  UpdateVCA();
+  UpdateView();
 }

@@ -274,7 +274,7 @@ struct ScanWalk {
 void ScanMixName(const char* t, size_t len) {
   const char* nl = static_cast<const char*>(memchr(t, '\n', len));
   size_t n = nl ? (size_t)(nl - t) : len;
-  if (n > 0) CopyFieldText(MixName, NAME_LEN, Field{t, n});
+  if (n > 0) CopyFieldText(MixName, NAME_LEN, Field{t, n}, CUT_MIX_NAME);
 }
 
 // An effect, pan or send scan of one record format.
@@ -342,6 +342,7 @@ struct RoutingScan {
   int first_slot;
   const char* number_message;
   const char* entry_message;
+  CutKind name_kind;
 };
 
 void ParseRouting(Walk& w, ScanWalk& s, const RoutingScan& r) {
@@ -363,7 +364,7 @@ void ParseRouting(Walk& w, ScanWalk& s, const RoutingScan& r) {
       lists[n] = rest;
       have[n] = true;
     } else {
-      CopyFieldText(NameBuffer[r.first_slot + n - 1], NAME_LEN, rest);
+      CopyFieldText(NameBuffer[r.first_slot + n - 1], NAME_LEN, rest, r.name_kind);
     }
   }
   for (int n = 1; n <= 8; n++) {
@@ -387,12 +388,12 @@ void ParseRouting(Walk& w, ScanWalk& s, const RoutingScan& r) {
 
 void ParseSubmix(Walk& w, ScanWalk& s) {
   ParseRouting(w, s, {Str_sub, SubOn, SubAsn, GroupSlot(1), "Submix number out of range!",
-                      "Channel assigned to sub %i is out of range!\n"});
+                      "Channel assigned to sub %i is out of range!\n", CUT_SUBMIX_NAME});
 }
 
 void ParseVCA(Walk& w, ScanWalk& s) {
   ParseRouting(w, s, {Str_VCA_List, VcaOn, VcaAsn, VcaSlot(1), "VCA number out of range!",
-                      "Channel assigned to VCA %i is out of range!\n"});
+                      "Channel assigned to VCA %i is out of range!\n", CUT_VCA_NAME});
 }
 
 }  // namespace
@@ -462,7 +463,7 @@ static void WalkVolumes(Walk& w) {
           return;
         case VK_CUE:
           if (!w.Line(&a)) return;
-          if (InRange(r + 1, 0, NUM_ROWS - 1)) CopyFieldText(CueNameBuffer[r + 1], CUE_LEN, a);
+          if (InRange(r + 1, 0, NUM_ROWS - 1)) CopyFieldText(CueNameBuffer[r + 1], CUE_LEN, a, CUT_CUE_NAME);
           break;
         case VK_T:
           r++;

@@ -51,4 +51,10 @@ bool SaveTracksFile();   // false: tracks.txt not saved
 int LoadPrefsFile();
 int LoadTracksFile();
 
+// --- Text values that a reader cut to fit their fixed model fields ---
+// Counted by kind from ClearReadCuts on; the report says so in one line
+// ("2 track names longer than 127 characters were cut"), "" when none was.
+void ClearReadCuts();
+std::string ReadCutsReport();
+
 #endif

@@ -192,7 +192,40 @@ int TruncToInt(double v) {
   return (int)v;
 }
 
-void CopyFieldText(char* dst, size_t n, Field f) {
+// The values cut since ClearReadCuts, by kind, and the size they were cut to.
+static int cut_count[NUM_CUT_KINDS];
+static size_t cut_to[NUM_CUT_KINDS];
+
+static const struct { const char* one; const char* many; } cut_names[NUM_CUT_KINDS] = {
+  {"track name", "track names"}, {"submix name", "submix names"}, {"VCA name", "VCA names"},
+  {"cue name", "cue names"}, {"mix name", "mix names"}, {"directory", "directories"},
+  {"launch command", "launch commands"}, {"device name", "device names"},
+};
+
+void ClearReadCuts() {
+  for (int k = 0; k < NUM_CUT_KINDS; k++) cut_count[k] = 0;
+}
+
+std::string ReadCutsReport() {
+  std::string r;
+  for (int k = 0; k < NUM_CUT_KINDS; k++) {
+    int c = cut_count[k];
+    if (c == 0) continue;
+    if (!r.empty()) r += ", ";
+    Appendf(r, "%i %s longer than %li characters %s cut", c,
+            c == 1 ? cut_names[k].one : cut_names[k].many, (long)cut_to[k],
+            c == 1 ? "was" : "were");
+  }
+  return r;
+}
+
+void CopyFieldText(char* dst, size_t n, Field f, CutKind kind) {
+  const void* nul = f.n ? memchr(f.p, '\0', f.n) : nullptr;
+  size_t len = nul ? (size_t)(static_cast<const char*>(nul) - f.p) : f.n;
+  if (n > 0 && len > n - 1) {
+    cut_count[kind]++;
+    cut_to[kind] = n - 1;
+  }
   char room[PATH_LEN + 1];
   size_t k = f.n < sizeof room - 1 ? f.n : sizeof room - 1;
   if (k > n) k = n;

@@ -46,8 +46,15 @@ int ToInt(Field f);
 // A double truncated toward zero to an int, saturating; NaN gives 0.
 int TruncToInt(double v);
 
-// Copies a field into a fixed model field of size n, cut to fit (CopyField).
-void CopyFieldText(char* dst, size_t n, Field f);
+// What a text value of a file is, for the report of the values cut to fit.
+enum CutKind {
+  CUT_TRACK_NAME, CUT_SUBMIX_NAME, CUT_VCA_NAME, CUT_CUE_NAME, CUT_MIX_NAME,
+  CUT_DIRECTORY, CUT_LAUNCH, CUT_DEVICE, NUM_CUT_KINDS
+};
+
+// Copies a field into a fixed model field of size n, cut to fit (CopyField);
+// a cut is counted for ReadCutsReport.
+void CopyFieldText(char* dst, size_t n, Field f, CutKind kind);
 
 // Reads a whole file. Returns 1 when read, 0 when the file does not exist,
 // -1 when it exists but could not be read whole (reason in *why).

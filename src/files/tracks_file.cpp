@@ -79,7 +79,7 @@ void ParseTracksText(const char* t, size_t len) {
     Field name{rest, last_space ? (size_t)(last_space - rest) : rest_n};
     Field state{last_space ? last_space + 1 : rest + rest_n,
                 last_space ? (size_t)(rest + rest_n - last_space - 1) : 0};
-    CopyFieldText(NameBuffer[n], NAME_LEN, name);
+    CopyFieldText(NameBuffer[n], NAME_LEN, name, CUT_TRACK_NAME);
     if (state.Is("++"))
       SoloArray[n] = 1;
     else if (!state.Is("+"))

@@ -18,8 +18,6 @@
 #include <FL/Fl_Value_Input.H>
 
 #include "../app/app.h"
-#include "../faders/faders.h"
-#include "../files/files.h"
 #include "../model/model.h"
 
 Fl_Round_Button *PreOn, *PreOff;
@@ -57,6 +55,7 @@ static Fl_Value_Input* ValueField(int x, int y, int w, const char* label, double
   o->minimum(0);
   o->maximum(max);
   o->step(step);
+  ShowStepDecimals(o);
   o->textsize(12);
   o->callback(cb);
   return o;
@@ -243,15 +242,20 @@ static Fl_Double_Window** const coloured_windows[] = {
   &FadersWindow, &PrefsWindow, &SubWindow, &EffectsWindow,
   &ControlWindow, &VCAWindow, &ReverbWindow};
 
-// Applies the colour spinner, held in 0..255, to the seven windows.
+// Shows a colour in the spinner and gives it to the seven windows.
+static void ApplyColor(int c) {
+  if (bgcolor->value() != c) bgcolor->value(c);
+  for (Fl_Double_Window** w : coloured_windows)
+    if (*w) (*w)->color((Fl_Color)c);
+  for (Fl_Double_Window** w : coloured_windows)
+    if (*w) (*w)->redraw();
+}
+
+// Stores the colour spinner, held in 0..255, and applies it.
 void SetColor() {
   if (!bgcolor) return;
   color = SpinnerInt(bgcolor, 0, 255);
-  if (bgcolor->value() != color) bgcolor->value(color);   // show what applies
-  for (Fl_Double_Window** w : coloured_windows)
-    if (*w) (*w)->color((Fl_Color)color);
-  for (Fl_Double_Window** w : coloured_windows)
-    if (*w) (*w)->redraw();
+  ApplyColor(color);
 }
 
 // --- Refresh ---
@@ -284,8 +288,7 @@ void UpdatePreferences() {
     SetExclusive(outbits16button, outbits24button, OutbitsStore == 16);
   monobutton->value(monoOn == 1 ? 1 : 0);
   panlaw->value(PanlawStore);
-  bgcolor->value(color);
-  SetColor();
+  ApplyColor(color < 0 ? 0 : color > 255 ? 255 : color);   // the model keeps its value
   dither->value(DitherBits);
 }
 

@@ -5,11 +5,15 @@
 #include <string>
 #include <sys/stat.h>
 
+#include <FL/Fl_Button.H>
+#include <FL/Fl_Input.H>
 #include <FL/Fl_Output.H>
+#include <FL/Fl_Spinner.H>
 #include <gtest/gtest.h>
 
 #include "../files/file_limit.h"
 #include "app/app.h"
+#include "faders/faders.h"
 #include "files/files.h"
 #include "model/model.h"
 #include "testlib.h"
@@ -81,6 +85,64 @@ TEST(RecallAll, WithoutFadersTxtCreatesIt) {
   EXPECT_EQ(Pcomp[3 * REC], 0.0f);
   EXPECT_EQ(Prev[4 * REC], 0.0f);
   EXPECT_STREQ(MixName, "MixFilename");
+}
+
+// A refresh never changes the model: a colour outside the colour map is
+// shown clamped and saved back as the file has it.
+TEST(RecallAll, ThenStoreAllKeepsAColourOutsideTheMap) {
+  Reset();
+  ScopedWorkDir dir;
+  WriteFileBytes("prefs.txt", "color\t-1\nend\n");
+  RecallAll();
+  SaveAll();
+  EXPECT_NE(ReadFileBytes("prefs.txt").find("\ncolor\t-1\n"), std::string::npos);
+}
+
+// Values cut to fit their fields are said once, ahead of the last report;
+// a recall with nothing cut reports as before.
+TEST(Recall, SaysWhatWasCutToFit) {
+  Reset();
+  ScopedWorkDir dir;
+  const std::string name(200, 'n'), wavdir = "/" + std::string(299, 'd');
+  const std::string tracks = "1 " + name + " +\n2 " + name + ".wav +\n3 b.wav +\nend\n";
+  const std::string prefs = "wavdir\t" + wavdir + "\nend\n";
+  WriteFileBytes("faders.txt", "Cuts\nend\n");
+  const std::string track_cut = "2 track names longer than 127 characters were cut";
+  const std::string dir_cut = "1 directory longer than 255 characters was cut";
+  const std::string read_tracks = "Read " + std::to_string(tracks.size()) + " bytes from tracks.txt";
+  const std::string read_prefs = "Read " + std::to_string(prefs.size()) + " bytes from prefs.txt";
+  struct { void (*action)(); const char* prefs; std::string status; } cases[] = {
+      {ReadTracksFile, "", track_cut + "; " + read_tracks},
+      {RecallAll, "", track_cut + "; " + read_tracks},
+      {RecallAll, prefs.c_str(), track_cut + ", " + dir_cut + "; " + read_prefs},
+      {StageReadFromFile, prefs.c_str(), "Read 9 bytes from faders.txt"},
+  };
+  for (auto& c : cases) {
+    WriteFileBytes("tracks.txt", tracks);
+    if (*c.prefs) WriteFileBytes("prefs.txt", c.prefs);
+    c.action();
+    EXPECT_EQ(Status(), c.status);
+  }
+  EXPECT_EQ(std::string(NameBuffer[1]), name.substr(0, 127));
+  EXPECT_EQ(std::string(WavDirName), wavdir.substr(0, 255));
+}
+
+// The tracks writer names and mutes the gaps below the last named channel;
+// the Faders window shows them, so that a click on a mute button, which
+// stores the whole column, keeps them muted.
+TEST(StoreAll, ShowsThePlaceholdersItGives) {
+  Reset();
+  ScopedWorkDir dir;
+  Bank->value(1);
+  Bank->do_callback();
+  CopyField(NameBuffer[3], NAME_LEN, "c.wav");
+  SaveAll();
+  EXPECT_STREQ(name1->value(), "----");
+  EXPECT_EQ(mute2->value(), 1);
+  mute3->value(1);
+  mute3->do_callback();
+  EXPECT_EQ(MuteArray[1], 1);
+  EXPECT_EQ(MuteArray[2], 1);
 }
 
 TEST(Mix, RunsTheEngineInTheWorkingDirectoryAfterTheSave) {

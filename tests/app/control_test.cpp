@@ -1,5 +1,7 @@
 // The control window and the six tool windows as the real builders leave
 // them, headless.
+#include <cmath>
+#include <cstdio>
 #include <sstream>
 #include <string>
 
@@ -7,7 +9,10 @@
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Menu_Button.H>
+#include <FL/Fl_Input.H>
 #include <FL/Fl_Output.H>
+#include <FL/Fl_Spinner.H>
+#include <FL/Fl_Value_Input.H>
 #include <gtest/gtest.h>
 
 #include "app/app.h"
@@ -64,6 +69,44 @@ TEST(ControlWindow, StatusLineShowsAndClears) {
   EXPECT_STREQ(TextResponse->value(), "Wrote 12 bytes to faders.txt");
   ClearStatus();
   EXPECT_STREQ(TextResponse->value(), "");
+}
+
+// The decimals a step fixes: 0.1 one, 0.01 two, 0.001 three, 1 none.
+int Decimals(double step) {
+  int d = 0;
+  for (double s = step; d < 9 && std::fabs(s - std::round(s)) > 1e-9; s *= 10) d++;
+  return d;
+}
+
+// Every value field and spinner with a step, in every window, shows its value
+// with the step's decimals as soon as the windows are built and refreshed.
+void CheckDecimals(Fl_Group* g, const std::string& where, int* checked) {
+  for (int i = 0; i < g->children(); i++) {
+    Fl_Widget* w = g->child(i);
+    const char* text = nullptr;
+    double step = 0, value = 0;
+    if (auto* v = dynamic_cast<Fl_Value_Input*>(w)) {
+      text = v->input.value(), step = v->step(), value = v->value();
+    } else if (auto* s = dynamic_cast<Fl_Spinner*>(w)) {
+      text = static_cast<Fl_Input*>(s->child(0))->value(), step = s->step(), value = s->value();
+    } else if (Fl_Group* inner = w->as_group()) {
+      CheckDecimals(inner, where, checked);
+    }
+    if (!text || step <= 0) continue;
+    char want[64];
+    snprintf(want, sizeof want, "%.*f", Decimals(step), value);
+    EXPECT_STREQ(text, want) << where << " child " << i << " " << (w->label() ? w->label() : "");
+    ++*checked;
+  }
+}
+
+TEST(Windows, ValueFieldsShowTheirStepsDecimalsFromTheStart) {
+  BuildEditorOnce();
+  int checked = 0;
+  for (Fl_Double_Window* w : {ControlWindow, FadersWindow, EffectsWindow, PrefsWindow,
+                              SubWindow, VCAWindow, ReverbWindow})
+    CheckDecimals(w, w->label(), &checked);
+  EXPECT_EQ(checked, 28 + 2 + 15 + 2);  // Faders, Effects, Preferences, the matrices
 }
 
 }  // namespace

@@ -242,6 +242,7 @@ TEST(HostileFaders, TenThousandCharacterNames) {
   for (int i = 0; n10k.size() < 10000; i++) n10k += "name" + std::to_string(i) + " ";
   n10k.resize(10000);
   Reset();
+  ClearReadCuts();
   RecallFaders(n10k + "\nsubname\t8\t" + n10k + "\nsub\t8\t5\nvcaname\t1\t" + n10k +
                "\nVCA:\t1\t\ncue\t" + n10k + "\nt\t0\t1.000\t0\ncue\t" + n10k +
                "\nt\t0\t2.000\t0\nend\n");
@@ -251,6 +252,11 @@ TEST(HostileFaders, TenThousandCharacterNames) {
   EXPECT_EQ(std::string(CueNameBuffer[0]), n10k.substr(0, 63));
   EXPECT_EQ(std::string(CueNameBuffer[1]), n10k.substr(0, 63));
   EXPECT_EQ(IndexSec[1], 2.0f);
+  EXPECT_EQ(ReadCutsReport(),
+            "1 submix name longer than 127 characters was cut, 1 VCA name longer than 127 "
+            "characters was cut, 2 cue names longer than 63 characters were cut, 1 mix name "
+            "longer than 127 characters was cut");
+  ClearReadCuts();
   std::string model = Snapshot();
   testing::internal::CaptureStdout();
   ASSERT_TRUE(SaveFaderFile());
@@ -258,6 +264,7 @@ TEST(HostileFaders, TenThousandCharacterNames) {
   Reset();
   RecallFaders(ReadFileBytes("faders.txt"));
   EXPECT_TRUE(Snapshot() == model);
+  EXPECT_EQ(ReadCutsReport(), "") << "names that fit exactly are not cut";
 
   Reset();
   WriteFileBytes("tracks.txt", "1 " + n10k + " ++\n2 " + n10k + " off\nend\n");
@@ -271,6 +278,7 @@ TEST(HostileFaders, TenThousandCharacterNames) {
   EXPECT_EQ(BuildTracksText(), tracks);
 
   Reset();
+  ClearReadCuts();
   WriteFileBytes("prefs.txt", "wavdir\t" + n10k + "\nmixdir\t" + n10k + "\noname\t" + n10k +
                                   "\ndevice\t" + n10k + "\nend\n");
   LoadPrefsFile();
@@ -278,6 +286,9 @@ TEST(HostileFaders, TenThousandCharacterNames) {
   EXPECT_EQ(std::string(MixDirName), n10k.substr(0, 255));
   EXPECT_EQ(std::string(MixName), n10k.substr(0, 127));
   EXPECT_EQ(std::string(DeviceName), n10k.substr(0, 31));
+  EXPECT_EQ(ReadCutsReport(),
+            "1 mix name longer than 127 characters was cut, 2 directories longer than 255 "
+            "characters were cut, 1 device name longer than 31 characters was cut");
 }
 
 // NUL bytes are bytes like any other (the length of the file decides), and

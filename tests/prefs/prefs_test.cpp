@@ -84,22 +84,24 @@ TEST_F(Prefs, DitherKeepsTheStatusTextAndOtherEditsClearIt) {
   EXPECT_STREQ(TextResponse->value(), "");
 }
 
-// 300 and -4 as prefs.txt can hold them, then 140 from the spinner.
+// 300 and -4 as prefs.txt can hold them are shown clamped and kept in the
+// model; 140 and 300 from the spinner are stored as they apply.
 TEST_F(Prefs, ColourIsClampedAndAppliedToAllSevenWindows) {
-  for (int v : {300, -4, 140}) {
-    color = v;
-    if (v == 140) {
-      bgcolor->value(v);
+  struct { bool spinner; int v, shown, kept; } cases[] = {
+      {false, 300, 255, 300}, {false, -4, 0, -4}, {true, 140, 140, 140}, {true, 300, 255, 255}};
+  for (auto& c : cases) {
+    if (c.spinner) {
+      bgcolor->value(c.v);
       bgcolor->do_callback();
     } else {
+      color = c.v;
       UpdatePreferences();
     }
-    int want = v > 255 ? 255 : v < 0 ? 0 : v;
-    EXPECT_EQ(color, want);
-    EXPECT_EQ(bgcolor->value(), want);
+    EXPECT_EQ(color, c.kept) << c.v;
+    EXPECT_EQ(bgcolor->value(), c.shown) << c.v;
     for (Fl_Double_Window* w : {FadersWindow, PrefsWindow, SubWindow, EffectsWindow,
                                 ControlWindow, VCAWindow, ReverbWindow})
-      EXPECT_EQ(w->color(), (Fl_Color)want) << w->label();
+      EXPECT_EQ(w->color(), (Fl_Color)c.shown) << w->label();
   }
 }
 
