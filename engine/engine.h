@@ -5,6 +5,7 @@
 #ifndef VORLAX4_ENGINE_H
 #define VORLAX4_ENGINE_H
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,11 @@ struct RenderOptions {
   bool progress = false;  // an updating "rendering NAME: N%" line on stderr
   int blockFrames = 4096; // frames per processing block
   int threads = 0;        // worker threads for the channels; 0: one per core
+  // Set once a block to the share of the render done (0..100), when given.
+  std::atomic<int>* percent = nullptr;
+  // When given and set, the render stops at the next block: the temporary
+  // output is removed, the previous output stays, "render cancelled".
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 struct RenderReport {

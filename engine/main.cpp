@@ -1,12 +1,20 @@
 // vorlax4: renders the mix of the working directory to a WAV file.
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "engine.h"
+#include "mixrun/mixrun.h"
 #include "output.h"
 
 static const char usage[] =
@@ -27,6 +35,72 @@ static void OnSignal(int sig) {
   signal(sig, SIG_DFL);
   raise(sig);
 }
+
+// SIGTERM and SIGINT ask the render to stop at its next block; a second one
+// stops it at once.
+static std::atomic<bool> cancelRequested(false);
+static void OnCancel(int sig) {
+  if (cancelRequested.exchange(true)) OnSignal(sig);
+}
+
+// The progress lines for whoever started the engine (the editor): "progress
+// P" whenever P changes and at least every 0.2 s while the render runs, then
+// "done" once the output is in place. A write that fails ends the reports;
+// the render goes on.
+struct ProgressReport {
+  int fd = -1;
+  std::atomic<int> percent{0};
+  std::atomic<bool> stop{false};
+  std::thread thread;
+  int shown = -1;  // the percentage last written
+  ~ProgressReport() { Finish(false); }
+
+  // The descriptor named by the environment, when it is one open for
+  // writing; otherwise there are no reports.
+  void Start() {
+    const char* v = getenv(PROGRESS_FD_VARIABLE);
+    if (!v || !*v || strspn(v, "0123456789") != strlen(v) || strlen(v) > 9) return;
+    int n = atoi(v);
+    int flags = fcntl(n, F_GETFL);
+    if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) return;
+    fd = n;
+    signal(SIGPIPE, SIG_IGN);  // a reader gone is a failed write, not the end
+    thread = std::thread([this] { Run(); });
+  }
+  bool Write(const std::string& line) {
+    std::string text = line + "\n";
+    for (size_t done = 0; done < text.size();) {
+      ssize_t w = write(fd, text.data() + done, text.size() - done);
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) return false;
+      done += size_t(w);
+    }
+    return true;
+  }
+  void Run() {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point last;
+    while (!stop.load()) {
+      int p = percent.load();
+      if (p != shown || Clock::now() - last >= std::chrono::milliseconds(200)) {
+        if (!Write(ProgressLine(p))) {
+          fd = -1;
+          return;
+        }
+        shown = p;
+        last = Clock::now();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  // Ends the reports: the last percentage and "done" after a render.
+  void Finish(bool rendered) {
+    if (!thread.joinable()) return;
+    stop = true;
+    thread.join();
+    if (fd >= 0 && rendered && (shown == 100 || Write(ProgressLine(100)))) Write(kProgressDone);
+  }
+};
 
 static int BadCommandLine(const char* what, const char* arg) {
   fprintf(stderr, "vorlax4: %s%s\nTry 'vorlax4 --help'.\n", what, arg);
@@ -55,14 +129,28 @@ int main(int argc, char** argv) {
       return BadCommandLine(a[0] == '-' ? "unknown option " : "unexpected argument ", a);
     }
   }
-  for (int sig : {SIGINT, SIGTERM, SIGHUP}) signal(sig, OnSignal);
+  signal(SIGHUP, OnSignal);
+  struct sigaction cancel;
+  memset(&cancel, 0, sizeof cancel);
+  cancel.sa_handler = OnCancel;
+  cancel.sa_flags = SA_RESTART;  // reads and writes carry on until the block ends
+  sigemptyset(&cancel.sa_mask);
+  for (int sig : {SIGINT, SIGTERM}) sigaction(sig, &cancel, nullptr);
+  options.cancel = &cancelRequested;
+  ProgressReport progress;
+  options.percent = &progress.percent;
+  progress.Start();
 
   std::vector<std::string> errors;
   RenderReport report;
   int status = EXIT_NOT_RENDERED;
   if (LoadMixFiles(&errors)) status = RenderModel(options, &report, &errors);
+  if (status != EXIT_RENDERED && cancelRequested &&
+      (errors.empty() || errors.back() != "render cancelled"))
+    errors.push_back("render cancelled");
   for (const std::string& e : errors) fprintf(stderr, "vorlax4: %s\n", e.c_str());
   if (status != EXIT_RENDERED) {
+    progress.Finish(false);
     fprintf(stderr, "vorlax4: nothing rendered\n");
     return status;
   }
@@ -70,5 +158,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "vorlax4: warning: %lld samples clipped (peak %+.2f dBFS)\n", report.clipped,
             20 * std::log10(report.peak));
   printf("%s\n", SummaryLine(report).c_str());
+  fflush(stdout);
+  progress.Finish(true);
   return EXIT_RENDERED;
 }

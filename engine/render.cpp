@@ -455,7 +455,8 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
   const bool tty = options.progress && isatty(2);
   int shown = -1;
   std::string title = MixName[0] ? MixName : "mixFilename";
-  for (long long p0 = pBegin; p0 < pEnd && ok; p0 += B) {
+  auto Cancelled = [&] { return options.cancel && options.cancel->load(); };
+  for (long long p0 = pBegin; p0 < pEnd && ok && !Cancelled(); p0 += B) {
     int n = int(std::min<long long>(B, pEnd - p0));
     blockStart = p0;
     blockLen = n;
@@ -516,8 +517,9 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
     if (from < to)
       ok = WavWrite(&out, mL.data() + (from - t0), mR.data() + (from - t0), int(to - from),
                     head + from, &error);
+    int pct = int(100.0 * double(p0 + n - pBegin) / double(pEnd - pBegin));
+    if (options.percent) options.percent->store(pct);
     if (tty) {
-      int pct = int(100.0 * double(p0 + n - pBegin) / double(pEnd - pBegin));
       if (pct != shown) {
         shown = pct;
         fprintf(stderr, "\rrendering %s: %d%%", title.c_str(), pct);
@@ -526,6 +528,7 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
     }
   }
   if (tty && shown >= 0) fputs("\n", stderr);
+  if (ok && Cancelled()) ok = false, error = "render cancelled";
   if (ok) ok = WavFinish(&out, &error);
   else WavAbort(&out);
   Cleanup();

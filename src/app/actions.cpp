@@ -1,19 +1,15 @@
 // The store, recall and mix actions of the control window and the tool
 // windows' Mix buttons: the file steps, the status line and the refreshes.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <initializer_list>
-#include <spawn.h>
 #include <string>
-#include <sys/wait.h>
+
+#include <FL/Fl.H>
 
 #include "app.h"
 #include "../files/files.h"
 #include "../files/text.h"
 #include "../model/model.h"
-
-extern char** environ;
 
 // A recall: its file steps, each showing its report, then the whole view
 // from the model and, once, what the steps cut to fit the model's fields,
@@ -92,50 +88,20 @@ void SaveAll() {
   ShowStatus();
 }
 
-// Runs the render engine, Path followed by "vorlax4", without arguments in
-// the working directory, and waits for it. It is started directly, not
-// through a shell, so that no text of prefs.txt is ever run as a command;
-// a name without "/" (an empty Path) is looked up on the search path.
-static void RunEngine() {
-  std::string command = EngineCommand();
-  char* argv[] = {&command[0], nullptr};
-  fflush(stdout);
-  pid_t pid;
-  int err = posix_spawnp(&pid, command.c_str(), nullptr, nullptr, argv, environ);
-  if (err == ENOENT) {
-    snprintf(tbuffer, TBUF_LEN, "Mix failed: %s not found", command.c_str());
-  } else if (err != 0) {
-    snprintf(tbuffer, TBUF_LEN, "Mix failed: %s could not be started: %s", command.c_str(),
-             strerror(err));
-  } else {
-    int status = 0;
-    pid_t done;
-    do done = waitpid(pid, &status, 0);
-    while (done < 0 && errno == EINTR);
-    if (done < 0)
-      snprintf(tbuffer, TBUF_LEN, "Mix failed: %s", strerror(errno));
-    else if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-      CopyField(tbuffer, TBUF_LEN, "Mix Complete");
-    else if (WIFEXITED(status))
-      snprintf(tbuffer, TBUF_LEN, "Mix failed: %s exit status %i", command.c_str(),
-               WEXITSTATUS(status));
-    else
-      snprintf(tbuffer, TBUF_LEN, "Mix failed: %s ended by signal %i", command.c_str(),
-               WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-  }
-  if (strcmp(tbuffer, "Mix Complete") != 0) printf("%s\n", tbuffer);
-}
-
+// "Mixing" is drawn before the files are saved, then the engine runs
+// (mixrun.cpp) and reports.
 void Mix() {
+  if (MixRunning()) return;
   CopyField(tbuffer, TBUF_LEN, "Mixing");
   ShowStatus();
+  Fl::flush();
   std::string failed;
   if (SaveThree(&failed)) {
     RunEngine();
   } else {
     snprintf(tbuffer, TBUF_LEN, "Mix not started: %s", failed.c_str());
     printf("%s\n", tbuffer);
+    ShowStatus();
   }
   fflush(stdout);
-  ShowStatus();
 }

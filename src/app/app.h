@@ -5,11 +5,15 @@
 
 #include <string>
 
+class Fl_Button;
 class Fl_Double_Window;
 class Fl_File_Chooser;
 class Fl_Output;
+class Fl_Progress;
+class Fl_Text_Buffer;
 class Fl_Value_Input;
 class Fl_Widget;
+class Fl_Window;
 
 extern Fl_Double_Window* ControlWindow;
 extern Fl_Double_Window* FadersWindow;
@@ -19,6 +23,14 @@ extern Fl_Double_Window* SubWindow;
 extern Fl_Double_Window* VCAWindow;
 extern Fl_Double_Window* ReverbWindow;
 extern Fl_Output* TextResponse;
+// Shown in the control window while the engine runs: its progress and the
+// button that stops it.
+extern Fl_Progress* MixProgress;
+extern Fl_Button* MixCancel;
+// Every reason a failed mix gave, readable and copyable ("Mix report"),
+// built at the first mix.
+extern Fl_Double_Window* MixReportWindow;
+extern Fl_Text_Buffer* MixReportBuffer;
 
 // Builds the control window, shows it and returns it.
 Fl_Double_Window* make_window4();
@@ -58,8 +70,10 @@ void ShowStepDecimals(Fl_Value_Input* field);
 extern int BrowseNumber;
 extern Fl_File_Chooser* CH;
 
-// Status line: show tbuffer, or clear the field.
+// Status line: show tbuffer, or clear the field; a warning shows tbuffer in
+// colours that cannot be missed, until the status line next changes.
 void ShowStatus();
+void ShowStatusWarning();
 void ClearStatus();
 
 // Installs the dispatcher that runs the program's Ctrl shortcuts before any
@@ -86,6 +100,15 @@ void Mix();
 int AnswerCommandLine(int argc, char** argv);
 void SetWindowIdentity();
 std::string EngineCommand();
+
+// The render engine (mixrun.cpp): RunEngine starts it, shows its progress
+// and waits for it with the windows drawing but taking no input, then
+// reports. CancelMix asks it to stop (Cancel, Escape). MixRunEvent is what
+// the event dispatcher does with every event while it runs.
+void RunEngine();
+void CancelMix();
+bool MixRunning();
+int MixRunEvent(int event, Fl_Window* window);
 
 // A widget callback that runs a function of no arguments.
 template <void (*F)()>

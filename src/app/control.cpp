@@ -11,6 +11,7 @@
 #include <FL/Fl_Menu_Button.H>
 #include <FL/Fl_Menu_Item.H>
 #include <FL/Fl_Output.H>
+#include <FL/Fl_Progress.H>
 
 #include "../effects/effects.h"
 #include "../faders/faders.h"
@@ -26,6 +27,8 @@ Fl_Double_Window* SubWindow;
 Fl_Double_Window* VCAWindow;
 Fl_Double_Window* ReverbWindow;
 Fl_Output* TextResponse;
+Fl_Progress* MixProgress;
+Fl_Button* MixCancel;
 
 // A window shown shows the model.
 static void Show(Fl_Double_Window* w) {
@@ -50,11 +53,30 @@ void HideReverb() { Hide(ReverbWindow); }
 
 void ProgramExit() { exit(0); }
 
-void ShowStatus() { if (TextResponse) TextResponse->value(tbuffer); }
-void ClearStatus() { if (TextResponse) TextResponse->value(""); }
+// The status line's colours: as built, or the warning's.
+static Fl_Color statusColor, statusTextColor;
+static void StatusColors(bool warning) {
+  if (!TextResponse) return;
+  TextResponse->color(warning ? FL_RED : statusColor);
+  TextResponse->textcolor(warning ? FL_WHITE : statusTextColor);
+  TextResponse->redraw();
+}
+
+void ShowStatus() {
+  StatusColors(false);
+  if (TextResponse) TextResponse->value(tbuffer);
+}
+void ShowStatusWarning() {
+  ShowStatus();
+  StatusColors(true);
+}
+void ClearStatus() {
+  StatusColors(false);
+  if (TextResponse) TextResponse->value("");
+}
 
 // One row a widget of the control window, in creation order.
-enum Kind { BUTTON, HIDE_BUTTON, CAPTION, STATUS, MENU };
+enum Kind { BUTTON, HIDE_BUTTON, CAPTION, STATUS, MENU, PROGRESS, CANCEL };
 struct ControlRow {
   Kind kind;
   const char* label;
@@ -105,6 +127,9 @@ static const ControlRow control_rows[] = {
   {BUTTON, "Show", 198, 71, 40, 20, FL_CTRL + 'r', ShowReverb, 0},
   {CAPTION, "Reverb", 222, 47, 32, 16, 0, 0, 0},
   {HIDE_BUTTON, "Hide", 240, 71, 40, 20, S + 'r', HideReverb, 0},
+  // Shown only while the engine runs (Escape cancels too).
+  {PROGRESS, 0, 8, 152, 250, 18, 0, 0, 0},
+  {CANCEL, "Cancel", 264, 150, 64, 22, 0, CancelMix, 0},
 };
 
 static void RunAction(Fl_Widget*, void* action) {
@@ -129,6 +154,23 @@ static Fl_Double_Window* build_control_window() {
         TextResponse = new Fl_Output(r.x, r.y, r.w, r.h);
         TextResponse->labelsize(12);
         TextResponse->textsize(12);
+        statusColor = TextResponse->color();
+        statusTextColor = TextResponse->textcolor();
+        break;
+      }
+      case PROGRESS: {
+        MixProgress = new Fl_Progress(r.x, r.y, r.w, r.h);
+        MixProgress->minimum(0);
+        MixProgress->maximum(100);
+        MixProgress->selection_color(fl_rgb_color(110, 165, 230));
+        MixProgress->labelsize(12);
+        MixProgress->hide();
+        break;
+      }
+      case CANCEL: {
+        MixCancel = new Fl_Button(r.x, r.y, r.w, r.h, r.label);
+        MixCancel->callback(RunAction, reinterpret_cast<void*>(r.action));
+        MixCancel->hide();
         break;
       }
       case CAPTION: {
@@ -195,6 +237,7 @@ static void RunShortcut(void (*action)()) {
 }
 
 static int Dispatch(int event, Fl_Window* w) {
+  if (MixRunning()) return MixRunEvent(event, w);
   if ((event == FL_KEYBOARD || event == FL_SHORTCUT) && !Fl::modal() &&
       (Fl::event_state() & FL_CTRL)) {
     for (const ControlRow& r : control_rows)
