@@ -111,13 +111,13 @@ static std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-// Every line of the engine's standard error, as a user should read it: an
-// updating progress line ("\r") leaves its last state, blank lines go.
+// Every line of the engine's standard error that gives a reason: a line
+// that updated itself in place ("\r", a progress line for a terminal) is
+// none, nor is a blank one.
 static std::vector<std::string> Reasons(const std::string& err) {
   std::vector<std::string> reasons;
   for (std::string& line : Lines(err)) {
-    size_t cr = line.rfind('\r');
-    if (cr != std::string::npos) line.erase(0, cr + 1);
+    if (line.find('\r') != std::string::npos) continue;
     while (!line.empty() && isspace((unsigned char)line.back())) line.pop_back();
     if (!line.empty()) reasons.push_back(line);
   }

@@ -17,7 +17,7 @@ extern const char kProgressDone[];
 // Splits a stream of bytes into lines ("\n" ends one; a "\r" before it is
 // dropped). A line that grows past kMaxLine bytes is cut there.
 struct LineSplitter {
-  static const size_t kMaxLine = 4096;
+  static constexpr size_t kMaxLine = 4096;
   std::string partial;
   // Takes the next bytes; returns the lines they complete.
   std::vector<std::string> Feed(const char* data, size_t n);

@@ -5,11 +5,16 @@
 #include <string>
 #include <sys/stat.h>
 
+#include <FL/Fl.H>
 #include <FL/Fl_Button.H>
+#include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Input.H>
 #include <FL/Fl_Output.H>
+#include <FL/Fl_Progress.H>
 #include <FL/Fl_Spinner.H>
+#include <FL/Fl_Text_Buffer.H>
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include "../files/file_limit.h"
 #include "app/app.h"
@@ -180,8 +185,10 @@ TEST(Mix, ReportsAnEngineThatFailsOrIsMissing) {
   CopyField(Path, PATH_LEN, "/no/such/dir/");
   testing::internal::CaptureStdout();
   Mix();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "Mix failed: /no/such/dir/vorlax4 not found\n");
-  EXPECT_EQ(Status(), "Mix failed: /no/such/dir/vorlax4 not found");
+  const std::string missing =
+      "Mix failed: /no/such/dir/vorlax4 not found; set \"Path to Vorlax4\" in Preferences";
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), missing + "\n");
+  EXPECT_EQ(Status(), missing);
 }
 
 // An empty Path finds vorlax4 on the search path; a Path without the final
@@ -240,4 +247,121 @@ TEST(Mix, NotStartedWhenAFileIsNotSaved) {
     return 0;
   });
   EXPECT_NE(r.out.find("[Save failed: " + failed + "]"), std::string::npos) << r.out;
+}
+
+// While the engine runs: what the control window shows, recorded by a timer
+// every 20 ms, and what the test does at each new status (the stand-in
+// engines below wait for the files the test makes).
+struct Watch {
+  std::vector<std::string> statuses;
+  bool barAndCancelShown = false;
+  void (*onStatus)(const std::string& status) = nullptr;
+  static void Tick(void* data) {
+    Watch* w = static_cast<Watch*>(data);
+    std::string s = Status();
+    if (w->statuses.empty() || w->statuses.back() != s) {
+      w->statuses.push_back(s);
+      w->barAndCancelShown |= MixProgress->visible() && MixCancel->visible();
+      if (w->onStatus) w->onStatus(s);
+    }
+    if (MixRunning()) Fl::repeat_timeout(0.02, Tick, data);
+  }
+  void Mix() {
+    Fl::add_timeout(0.0, Tick, this);
+    ::Mix();
+    Fl::remove_timeout(Tick, this);
+  }
+};
+
+// Progress as the engine reports it, then the summary in short; everything
+// the engine printed reaches the editor's own standard output and error.
+TEST(Mix, ShowsProgressThenTheSummary) {
+  Reset();
+  ScopedWorkDir dir;
+  CopyField(Path, PATH_LEN, MakeEngine(dir.path() + "/bin",
+      "echo 'progress 10' >&3; echo working >&2\n"
+      "while [ ! -e go ]; do sleep 0.02; done; echo 'progress 55' >&3\n"
+      "while [ ! -e go2 ]; do sleep 0.02; done\n"
+      "echo 'mixes/Demo.wav: 2.000 s, 48000 Hz, 2 ch, 24 bit, peak 0.52 dBFS, 7 clipped, "
+      "rendered in 0.60 s (3.3x realtime)'; echo 'progress 100' >&3; echo done >&3").c_str());
+  Watch w;
+  w.onStatus = [](const std::string& s) {
+    if (s.find("10%") != std::string::npos) WriteFileBytes("go", "");
+    if (s.find("55%") != std::string::npos) WriteFileBytes("go2", "");
+  };
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  w.Mix();
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_EQ("working\n", testing::internal::GetCapturedStderr());
+  EXPECT_NE(out.find("mixes/Demo.wav: 2.000 s, 48000 Hz"), std::string::npos) << out;
+  ASSERT_GE(w.statuses.size(), 3u);
+  EXPECT_EQ(0u, w.statuses[0].find("Mixing: ")) << w.statuses[0];
+  std::string seen;
+  for (const std::string& s : w.statuses) seen += s.substr(0, s.find(',')) + "|";
+  EXPECT_NE(seen.find("|Mixing: 10%|Mixing: 55%|"), std::string::npos) << seen;
+  EXPECT_TRUE(w.barAndCancelShown);
+  EXPECT_FALSE(MixProgress->visible() || MixCancel->visible());
+  EXPECT_EQ(Status(), "Mix Complete: CLIPPED: 7 samples, Demo.wav, 2.0 s, peak 0.52 dBFS, "
+                      "rendered in 0.6 s");
+  EXPECT_EQ(TextResponse->color(), FL_RED);  // a warning; the next status clears it
+  ClearStatus();
+  EXPECT_NE(TextResponse->color(), FL_RED);
+}
+
+// A failure names the engine's first reason in the status line and on
+// standard output; the report holds every reason.
+TEST(Mix, FailureGivesEveryReason) {
+  Reset();
+  ScopedWorkDir dir;
+  CopyField(Path, PATH_LEN, MakeEngine(dir.path() + "/bin",
+      "echo 'vorlax4: audio/a.wav (channel 1): No such file or directory' >&2\n"
+      "echo 'vorlax4: b.wav: 44100 Hz, the mix is 48000 Hz' >&2\n"
+      "echo 'vorlax4: out.wav: cannot create the output: Permission denied' >&2; exit 2").c_str());
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  Mix();
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "Mix failed: audio/a.wav (channel 1): No such file or directory\n");
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(Status(), "Mix failed: audio/a.wav (channel 1): No such file or directory");
+  char* report = MixReportBuffer->text();
+  for (const char* reason : {"audio/a.wav (channel 1): No such file or directory",
+                             "b.wav: 44100 Hz, the mix is 48000 Hz",
+                             "out.wav: cannot create the output: Permission denied"}) {
+    EXPECT_NE(strstr(report, reason), nullptr) << reason;
+    EXPECT_NE(err.find(reason), std::string::npos) << reason;
+  }
+  free(report);
+}
+
+// While the engine runs no key reaches the windows (Ctrl+f would show the
+// Faders window, which needs a display here); Escape asks the engine to
+// stop, and one that will not is killed a few seconds later.
+TEST(Mix, EscapeCancelsAndNothingElseGetsThrough) {
+  Reset();
+  ScopedWorkDir dir;
+  for (const char* trap : {"rm -f partial.wav; exit 2", ""}) {
+    CopyField(Path, PATH_LEN, MakeEngine(dir.path() + "/bin",
+        std::string("trap '") + trap + "' TERM; : > partial.wav; echo 'progress 5' >&3\n"
+        "while :; do sleep 0.05; done").c_str());
+    Watch w;
+    w.onStatus = [](const std::string& s) {
+      if (s.find("5%") == std::string::npos) return;
+      Fl::e_state = FL_CTRL;
+      Fl::e_keysym = 'f';
+      EXPECT_EQ(1, Fl::handle(FL_KEYBOARD, ControlWindow));
+      Fl::e_state = 0;
+      Fl::e_keysym = FL_Escape;
+      EXPECT_EQ(1, Fl::handle(FL_KEYBOARD, ControlWindow));
+    };
+    testing::internal::CaptureStdout();
+    w.Mix();
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Mix cancelled\n") << trap;
+    EXPECT_EQ(Status(), "Mix cancelled");
+    EXPECT_EQ(FileExists("partial.wav"), !*trap) << trap;
+    EXPECT_FALSE(FadersWindow->visible());
+    EXPECT_EQ("Cancelling the mix", w.statuses.back());
+    fs::remove("partial.wav");
+  }
 }

@@ -40,7 +40,7 @@ TEST(ControlWindow, LayoutMenusAndToolWindows) {
     if (auto* m = dynamic_cast<Fl_Menu_Button*>(w))
       for (const Fl_Menu_Item* it = m->menu(); it && it->label(); it = it->next())
         s << " [" << it->label() << (it->shortcut() ? Key(it->shortcut()) : "") << ']';
-    s << '\n';
+    s << (w->visible() ? "\n" : " hidden\n");
   }
   for (Fl_Double_Window* w : {ControlWindow, FadersWindow, EffectsWindow, PrefsWindow,
                               SubWindow, VCAWindow, ReverbWindow})
@@ -57,6 +57,7 @@ TEST(ControlWindow, LayoutMenusAndToolWindows) {
             "[Store Preferences] [Store All C-s]\n"
             "Show 103,127 40x20 C-v\nVCAs 127,102 32x16\nHide 145,127 40x20 S-C-v\n"
             "Show 198,71 40x20 C-r\nReverb 222,47 32x16\nHide 240,71 40x20 S-C-r\n"
+            "- 8,152 250x18 hidden\nCancel 264,150 64x22 hidden\n"
             "Orvane 390x175\nFaders 620x575\nEffects 520x620\nPreferences 430x375\n"
             "Submix Matrix 460x280\nVCA Matrix 460x280\nReverb 410x255\n");
   EXPECT_EQ(ControlWindow->child(5), TextResponse);
