@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Mix in the editor runs the real vorlax4: Recall All of the demo mix, Ctrl+m,
-# and a WAV file of the mix appears; with a wave file missing the editor
-# reports that the mix failed.
+# a WAV file of the mix appears and the engine's summary is in the status
+# line; with a wave file missing the editor reports that the mix failed and
+# why.
 source "$(dirname "$0")/lib.sh"
 e2e_setup
 if [ -d "$ORVANE_SRC/examples/demo" ]; then
@@ -29,13 +30,19 @@ screenshot Orvane engine-mix-complete.png
 grep -q "Mix failed" "$WORK/.stdout" && fail "the editor reports a failure: $(cat "$WORK/.stdout")"
 len=$(soxi -D "$WORK/$wav")
 awk -v l="$len" 'BEGIN { exit !(l >= 7.99) }' || fail "the mix is only $len s"
+for i in $(seq 1 30); do [ "$(window_title '^Orvane')" = Orvane ] && break; sleep 0.1; done
+status=$(status_line)
+[[ "$status" =~ ^"Mix Complete: $wav, "[0-9.]+" s, peak "-?[0-9.]+" dBFS, rendered in "[0-9.]+" s"$ ]] ||
+  fail "no summary in the status line: $status"
 
 # A source gone: the engine exits 2 and the editor says the mix failed.
 rm "$WORK/audio/vocal.wav" "$WORK/$wav"
 keys_to Orvane ctrl+m
 for i in $(seq 1 50); do grep -q "Mix failed" "$WORK/.stdout" && break; sleep 0.1; done
-grep -q "Mix failed: .*vorlax4 exit status 2" "$WORK/.stdout" || fail "no failure reported: $(cat "$WORK/.stdout")"
+grep -q "Mix failed: audio/vocal.wav (channel [0-9]*): No such file or directory" "$WORK/.stdout" ||
+  fail "no failure reported: $(cat "$WORK/.stdout")"
 grep -q "audio/vocal.wav (channel [0-9]*): No such file" "$WORK/.stderr" || fail "the engine did not name the file"
+window_id "Mix report" >/dev/null
 [ -e "$WORK/$wav" ] && fail "a WAV file was written by the failed mix"
 screenshot Orvane engine-mix-failed.png
 keys_to Orvane ctrl+q

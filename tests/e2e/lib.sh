@@ -131,3 +131,21 @@ wait_file() {
   for i in $(seq 1 100); do [ -e "$WORK/$1" ] && return 0; sleep 0.1; done
   fail "$1 was not written"
 }
+
+# The title of the window titled NAME when the search began (any title
+# matching the regular expression NAME).
+window_title() {
+  local id; id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+  [ -n "$id" ] && xdotool getwindowname "$id" 2>/dev/null || true
+}
+
+# What a text field or text display at x y of window NAME holds, as a user
+# copies it: click into it, select all, copy, read the clipboard.
+copy_text() {
+  click_in "$1" "$2" "$3"
+  keys_to "$1" ctrl+a ctrl+c
+  xclip -o -selection clipboard 2>/dev/null || true
+}
+
+# The control window's status line.
+status_line() { copy_text Orvane 190 25; }
