@@ -295,6 +295,9 @@ void RunEngine() {
   const char* search = getenv("PATH");
   r.outcome.searchPath = search ? search : "/bin:/usr/bin";
   r.started = Now();
+  // The engine's output is passed on to the editor's own: a reader of it
+  // that has gone makes the writes fail, not the editor end.
+  void (*pipeAction)(int) = signal(SIGPIPE, SIG_IGN);
   r.outcome.startError = Start(&r);
   std::string waitError;
   if (!r.outcome.startError) {
@@ -325,6 +328,7 @@ void RunEngine() {
     running = nullptr;
     ShowRunning(&r, false);
   }
+  signal(SIGPIPE, pipeAction);
 
   bool warning = false;
   std::string status = MixStatusText(r.outcome, &warning);
