@@ -12,7 +12,6 @@
 #include <FL/Fl_Output.H>
 #include <FL/Fl_Progress.H>
 #include <FL/Fl_Spinner.H>
-#include <FL/Fl_Text_Buffer.H>
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -307,32 +306,6 @@ TEST(Mix, ShowsProgressThenTheSummary) {
   EXPECT_EQ(TextResponse->color(), FL_RED);  // a warning; the next status clears it
   ClearStatus();
   EXPECT_NE(TextResponse->color(), FL_RED);
-}
-
-// A failure names the engine's first reason in the status line and on
-// standard output; the report holds every reason.
-TEST(Mix, FailureGivesEveryReason) {
-  Reset();
-  ScopedWorkDir dir;
-  CopyField(Path, PATH_LEN, MakeEngine(dir.path() + "/bin",
-      "echo 'vorlax4: audio/a.wav (channel 1): No such file or directory' >&2\n"
-      "echo 'vorlax4: b.wav: 44100 Hz, the mix is 48000 Hz' >&2\n"
-      "echo 'vorlax4: out.wav: cannot create the output: Permission denied' >&2; exit 2").c_str());
-  testing::internal::CaptureStdout();
-  testing::internal::CaptureStderr();
-  Mix();
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "Mix failed: audio/a.wav (channel 1): No such file or directory\n");
-  std::string err = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(Status(), "Mix failed: audio/a.wav (channel 1): No such file or directory");
-  char* report = MixReportBuffer->text();
-  for (const char* reason : {"audio/a.wav (channel 1): No such file or directory",
-                             "b.wav: 44100 Hz, the mix is 48000 Hz",
-                             "out.wav: cannot create the output: Permission denied"}) {
-    EXPECT_NE(strstr(report, reason), nullptr) << reason;
-    EXPECT_NE(err.find(reason), std::string::npos) << reason;
-  }
-  free(report);
 }
 
 // While the engine runs no key reaches the windows (Ctrl+f would show the

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "mixrun/mixrun.h"
+
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
@@ -37,4 +39,17 @@ ScopedWorkDir::~ScopedWorkDir() {
   if (chdir(old_.c_str()) != 0) abort();
   std::error_code ec;
   std::filesystem::remove_all(dir_, ec);
+}
+
+std::string SummaryFields(const std::string& line) {
+  EngineSummary s;
+  if (!ParseSummaryLine(line, &s)) return "-";
+  std::ostringstream o;
+  o << s.output << '|' << s.length << " s|" << s.rate << " Hz|" << s.channels << " ch|" << s.bits
+    << " bit|peak ";
+  if (s.hasPeak) o << s.peakDb;
+  else o << "none";
+  o << '|' << s.clipped << " clipped|" << s.renderSeconds << " s|";
+  for (const std::string& w : s.warnings) o << w << ';';
+  return o.str();
 }

@@ -23,6 +23,11 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // A golden file under tests/golden/.
 std::string Golden(const std::string& name);
 
+// The fields that the editor reads from an engine summary line, in one text
+// ("PATH|LEN s|RATE Hz|CH ch|BITS bit|peak DB|N clipped|T s|WARNING;..."),
+// or "-" when the line is no summary.
+std::string SummaryFields(const std::string& line);
+
 // Builds every window of the editor once per test binary (no display
 // needed) on a freshly reset model, as main does before the event loop.
 void BuildEditorOnce();
