@@ -6,7 +6,6 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
