@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Mix that talks back, with a stand-in vorlax4 that reports its progress
-# slowly: "Mixing" and a changing percentage within the first second (the
+# slowly: "Mixing" and a changing percentage soon after Ctrl+m (the
 # control window's title carries the status line while the engine runs), a
 # click on Show and a shortcut pressed meanwhile do nothing then or after,
-# Cancel ends the stand-in within a second and leaves no output; a full run
+# Cancel ends the stand-in promptly and leaves no output; a full run
 # ends with the summary in the status line; a stand-in that fails with three
 # reasons shows all three in the "Mix report" window.
 source "$(dirname "$0")/lib.sh"
@@ -31,17 +31,19 @@ chmod +x "$ENGINE/vorlax4"
 E2E_PATH=$ENGINE start_orvane
 id=$(window_id Orvane)
 
-# The first second of a render: the titles seen, every 50 ms.
+# The start of a render: the titles seen, every 50 ms. The bounds on time
+# here are generous (the stand-in reports every 0.1 s): they catch a frozen
+# editor, not a slow machine.
 keys_to Orvane ctrl+m
 titles=""
-end=$(($(date +%s%N) + 1000000000))
+end=$(($(date +%s%N) + 3000000000))
 while [ "$(date +%s%N)" -lt $end ]; do
   titles+="$(xdotool getwindowname "$id")"$'\n'
   percents=$(printf '%s' "$titles" | sed -n 's/^Mixing: \([0-9]*\)%.*Orvane$/\1/p' | sort -un | wc -l)
   [ "$percents" -ge 2 ] && break
   sleep 0.05
 done
-[ "$percents" -ge 2 ] || fail "no changing progress in the first second: $titles"
+[ "$percents" -ge 2 ] || fail "no changing progress while the stand-in ran: $titles"
 import -window "$id" "$ARTIFACTS/mix-progress.png"
 
 # Meanwhile: a click on the Faders Show button and Ctrl+e.
@@ -50,11 +52,11 @@ xdotool key --window "$id" ctrl+e
 sleep 0.2
 [ -e "$WORK/engine.pid" ] && kill -0 "$(cat "$WORK/engine.pid")" 2>/dev/null || fail "the render ended too soon: $(xdotool getwindowname "$id") $(cat "$WORK/.stdout")"
 
-# Cancel: the stand-in is gone within a second, nothing is left.
+# Cancel: the stand-in is gone well before its end, nothing is left.
 xdotool mousemove --window "$id" 296 161 click 1
 pid=$(cat "$WORK/engine.pid")
-for i in $(seq 1 10); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && fail "the stand-in still runs a second after Cancel"
+for i in $(seq 1 30); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "the stand-in still runs 3 s after Cancel"
 for i in $(seq 1 20); do grep -q "Mix cancelled" "$WORK/.stdout" && break; sleep 0.1; done
 grep -qx "Mix cancelled" "$WORK/.stdout" || fail "no cancel reported: $(cat "$WORK/.stdout")"
 [ -e "$WORK/.partial.wav" ] || [ -e "$WORK/out.wav" ] && fail "the cancelled render left output"
