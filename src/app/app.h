@@ -22,6 +22,7 @@ extern Fl_Double_Window* PrefsWindow;
 extern Fl_Double_Window* SubWindow;
 extern Fl_Double_Window* VCAWindow;
 extern Fl_Double_Window* ReverbWindow;
+extern Fl_Double_Window* AutomationWindow;
 extern Fl_Output* TextResponse;
 // Shown in the control window while the engine runs: its progress and the
 // button that stops it.
@@ -34,7 +35,7 @@ extern Fl_Text_Buffer* MixReportBuffer;
 
 // Builds the control window, shows it and returns it.
 Fl_Double_Window* make_window4();
-// Builds all seven windows in start-up order (the control window last,
+// Builds all windows in start-up order (the control window last,
 // shown at once when show is true) and installs the program's shortcuts.
 void BuildAllWindows(bool show);
 
@@ -44,12 +45,14 @@ void ShowPrefs();
 void ShowSubs();
 void ShowVCAs();
 void ShowReverb();
+void ShowAutomation();
 void HideFaders();
 void HideEffects();
 void HidePrefs();
 void HideSubs();
 void HideVCAs();
 void HideReverb();
+void HideAutomation();
 void ProgramExit();
 
 // The whole view (src/app/view.cpp): every window's refresh from the model,

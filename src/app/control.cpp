@@ -13,6 +13,7 @@
 #include <FL/Fl_Output.H>
 #include <FL/Fl_Progress.H>
 
+#include "../automation/automation.h"
 #include "../effects/effects.h"
 #include "../faders/faders.h"
 #include "../model/model.h"
@@ -26,6 +27,7 @@ Fl_Double_Window* PrefsWindow;
 Fl_Double_Window* SubWindow;
 Fl_Double_Window* VCAWindow;
 Fl_Double_Window* ReverbWindow;
+Fl_Double_Window* AutomationWindow;
 Fl_Output* TextResponse;
 Fl_Progress* MixProgress;
 Fl_Button* MixCancel;
@@ -44,12 +46,14 @@ void ShowPrefs() { Show(PrefsWindow); }
 void ShowSubs() { Show(SubWindow); }
 void ShowVCAs() { Show(VCAWindow); }
 void ShowReverb() { Show(ReverbWindow); }
+void ShowAutomation() { Show(AutomationWindow); }
 void HideFaders() { Hide(FadersWindow); }
 void HideEffects() { Hide(EffectsWindow); }
 void HidePrefs() { Hide(PrefsWindow); }
 void HideSubs() { Hide(SubWindow); }
 void HideVCAs() { Hide(VCAWindow); }
 void HideReverb() { Hide(ReverbWindow); }
+void HideAutomation() { Hide(AutomationWindow); }
 
 void ProgramExit() { exit(0); }
 
@@ -130,6 +134,10 @@ static const ControlRow control_rows[] = {
   // Shown only while the engine runs (Escape cancels too).
   {PROGRESS, 0, 8, 152, 250, 18, 0, 0, 0},
   {CANCEL, "Cancel", 264, 150, 64, 22, 0, CancelMix, 0},
+  // Below the progress row: the curve view of the automation.
+  {CAPTION, "Automation", 30, 179, 32, 16, 0, 0, 0},
+  {BUTTON, "Show", 103, 177, 40, 20, FL_CTRL + 'a', ShowAutomation, 0},
+  {HIDE_BUTTON, "Hide", 145, 177, 40, 20, S + 'a', HideAutomation, 0},
 };
 
 static void RunAction(Fl_Widget*, void* action) {
@@ -137,7 +145,7 @@ static void RunAction(Fl_Widget*, void* action) {
 }
 
 static Fl_Double_Window* build_control_window() {
-  Fl_Double_Window* w = new Fl_Double_Window(390, 175, "Orvane");
+  Fl_Double_Window* w = new Fl_Double_Window(390, 205, "Orvane");
   w->color((Fl_Color)97);
   for (const ControlRow& r : control_rows) {
     switch (r.kind) {
@@ -205,6 +213,7 @@ void BuildAllWindows(bool show) {
   SubWindow = make_window5();
   VCAWindow = make_window6();
   ReverbWindow = make_window7();
+  make_window8();
   if (show)
     make_window4();
   else

@@ -5,6 +5,7 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Value_Input.H>
 
+#include "../automation/automation.h"
 #include "../effects/effects.h"
 #include "../faders/faders.h"
 #include "../prefs/prefs.h"
@@ -25,6 +26,7 @@ static const struct {
   {&PrefsWindow, UpdatePreferences},
   {&SubWindow, UpdateSubmix},
   {&VCAWindow, UpdateVCA},
+  {&AutomationWindow, UpdateAutomation},
 };
 
 void UpdateView() {

@@ -263,6 +263,11 @@ Fl_Double_Window* make_window2() {
     o->step(1);
     ShowStepDecimals(o);
   }
+  // Last, after the widgets of the keyboard order: the curve view's button.
+  { Fl_Button* o = new Fl_Button(389, 29, 85, 20, "Automation");   // its curve view
+    o->labelsize(12);
+    o->callback(Call<ShowAutomation>);
+  }
   w->end();
   FadersWindow = w;
   return w;

@@ -102,3 +102,13 @@ bool LevelGains(const Level* const* levels, int count, long long k0, int n, floa
   for (int s = 0; s < n; s++) gain[s] = DbToGain(SumDbAt(levels, count, double(k0 + s)));
   return false;
 }
+
+bool LevelPointAt(int slot, int row, double* start_seconds) {
+  if (slot < 0 || slot >= NUM_SLOTS || row < 0 || row >= NUM_ROWS) return false;
+  int e = Cell(slot, row);
+  if (IndexActiveArray[row] != 1 || ChanActive[e] != 1) return false;
+  double s = RowSeconds(row) + Offset[e];
+  if (!std::isfinite(s)) return false;
+  *start_seconds = s;
+  return true;
+}

@@ -34,6 +34,12 @@ double LevelDbAt(const Level& level, double k);
 // Frame at which the last move ends (0 when there is none or it ends before).
 double LevelEndFrame(const Level& level);
 
+// Whether slot has an automation point on row (the row is in use and the
+// slot's "auto" is on there) and, when it has, the second at which the point
+// starts: the row's time plus the point's offset, before any rounding to
+// frames. The editor places its handles with it.
+bool LevelPointAt(int slot, int row, double* start_seconds);
+
 // The slots whose levels add up to input channel n's fader level (1..127):
 // its own slot, then every VCA it is assigned to. Returns how many (at most
 // 1 + NUM_VCAS, the room slots must have).

@@ -1,0 +1,120 @@
+// Peak envelopes of the wave files, read with libsndfile (the engine's audio
+// library) on a background thread, one file at a time; each result is
+// handed to the event-loop thread with Fl::awake. Only that thread touches
+// the cache, the queue and the widgets.
+#include "envelope.h"
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <memory>
+#include <thread>
+
+#include <FL/Fl.H>
+
+#include "../model/model.h"
+
+// At most this many peaks a file: long files get longer bins.
+static const long long kMaxPeaks = 1 << 20;
+// Bins of 5 ms, finer than any zoom that shows a whole file.
+static const double kBinSeconds = 0.005;
+
+struct EnvelopeJob {
+  std::string path;
+  std::unique_ptr<Envelope> envelope;  // null: the file cannot be read
+};
+
+static std::map<std::string, std::unique_ptr<Envelope>> Envelopes;  // null: unreadable
+static std::deque<std::string> Waiting;
+static EnvelopeJob* Reading;  // the job of the thread at work, if any
+static void (*Arrived)();
+
+std::string WavePath(const char* name) {
+  if (name[0] == 0 || strcmp(name, "----") == 0) return "";
+  if (name[0] == '/' || WavDirName[0] == 0) return name;
+  std::string dir = WavDirName;
+  if (dir.back() != '/') dir += '/';
+  return dir + name;
+}
+
+static std::unique_ptr<Envelope> ReadEnvelope(const std::string& path) {
+  SF_INFO info;
+  memset(&info, 0, sizeof info);
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  if (!f) return nullptr;
+  if (info.channels < 1 || info.samplerate <= 0 || info.frames < 0) {
+    sf_close(f);
+    return nullptr;
+  }
+  auto e = std::make_unique<Envelope>();
+  e->rate = info.samplerate;
+  e->frames = info.frames;
+  long long bin = std::max(1LL, (long long)std::lround(kBinSeconds * info.samplerate));
+  while (info.frames / bin > kMaxPeaks) bin *= 2;
+  e->bin = int(bin);
+  e->peak.assign(size_t((info.frames + bin - 1) / bin), 0.0f);
+  std::vector<float> block(size_t(4096) * info.channels);
+  long long at = 0;
+  sf_count_t got;
+  while ((got = sf_readf_float(f, block.data(), 4096)) > 0) {
+    for (sf_count_t i = 0; i < got; i++, at++) {
+      size_t b = size_t(at / bin);
+      if (b >= e->peak.size()) e->peak.resize(b + 1, 0.0f);
+      for (int ch = 0; ch < info.channels; ch++) {
+        float v = std::fabs(block[size_t(i) * info.channels + ch]);
+        if (std::isfinite(v) && v > e->peak[b]) e->peak[b] = v;
+      }
+    }
+  }
+  sf_close(f);
+  e->frames = at;
+  return e;
+}
+
+static void StartNext();
+
+// On the event-loop thread: the envelope is kept, the next file starts.
+static void JobDone(void* data) {
+  EnvelopeJob* job = static_cast<EnvelopeJob*>(data);
+  Envelopes[job->path] = std::move(job->envelope);
+  delete job;
+  Reading = nullptr;
+  StartNext();
+  if (Arrived) Arrived();
+}
+
+static void RunJob(EnvelopeJob* job) {
+  job->envelope = ReadEnvelope(job->path);
+  Fl::awake(JobDone, job);
+}
+
+static void StartNext() {
+  if (Reading || Waiting.empty()) return;
+  // Fl::awake needs the toolkit's thread support, set up by its first lock.
+  static bool threads = false;
+  if (!threads) {
+    Fl::lock();
+    threads = true;
+  }
+  Reading = new EnvelopeJob{Waiting.front(), nullptr};
+  Waiting.pop_front();
+  std::thread(RunJob, Reading).detach();
+}
+
+const Envelope* EnvelopeOf(const std::string& path) {
+  if (path.empty()) return nullptr;
+  auto it = Envelopes.find(path);
+  if (it != Envelopes.end()) return it->second.get();
+  bool queued = Reading && Reading->path == path;
+  for (const std::string& p : Waiting) queued = queued || p == path;
+  if (!queued) {
+    Waiting.push_back(path);
+    StartNext();
+  }
+  return nullptr;
+}
+
+void OnEnvelopeArrived(void (*fn)()) { Arrived = fn; }
