@@ -83,6 +83,7 @@ static bool Fitted = true;
 
 // A drag: of a handle (its line and row) or of the view.
 static int DragLine, DragRow;
+static double DragFromY, DragHandleY;   // where the press was, where the handle was
 static bool Panning;
 static double PanX, PanStart;
 
@@ -411,20 +412,29 @@ const char* AutomationReadout() { return ReadoutText; }
 #define ORVANE_VOLUME_ADDRESS(T, stem, k) &stem##k,
 static Fl_Spinner** const kVolumes[] = {ORVANE_STRIPS_13(ORVANE_VOLUME_ADDRESS, 0, vol)};
 
-void AutomationPress(int x, int y) {
+bool AutomationSelect(int x, int y) {
   DragLine = 0;
   Panning = false;
   int k, r;
-  if (AutomationHandleAt(x, y, &k, &r)) {
-    // The point's row becomes the Faders window's current one, shown there.
-    if (CurrentRow() != r) {
-      TimeIndex->value(r + 1);
-      TimeIndex->do_callback();
-    }
+  if (!AutomationHandleAt(x, y, &k, &r)) return false;
+  // The point's row becomes the Faders window's current one.
+  if (CurrentRow() != r) {
+    TimeIndex->value(r + 1);
+    TimeIndex->do_callback();
+  }
+  DragLine = k;
+  DragRow = r;
+  DragFromY = y;
+  DragHandleY = AutomationYOfDb(Volume[Cell(LineSlot[k - 1], r)]);
+  UpdateAutomation();
+  return true;
+}
+
+// A press on a handle selects it and shows its row in the Faders window;
+// anywhere else it starts dragging the view.
+static void Press(int x, int y) {
+  if (AutomationSelect(x, y)) {
     ShowFaders();
-    DragLine = k;
-    DragRow = r;
-    UpdateAutomation();
   } else {
     Panning = true;
     PanX = x;
@@ -438,7 +448,8 @@ void AutomationDrag(int x, int y) {
     // Up and down set the point's volume as typing it into the strip does.
     int c = LineSlot[DragLine - 1];
     if (c < 0 || CurrentRow() != DragRow) return;
-    double db = std::round(AutomationDbOfY(y) * 10.0) / 10.0;
+    // The handle moves as far as the pointer, on the field's 0.1 dB steps.
+    double db = std::round(AutomationDbOfY(DragHandleY + y - DragFromY) * 10.0) / 10.0;
     Fl_Spinner* v = *kVolumes[DragLine - 1];
     if (db != v->value()) {
       v->value(db);
@@ -471,7 +482,7 @@ int AutomationPlot::handle(int event) {
       return 1;
     case FL_PUSH:
       if (Fl::event_button() != FL_LEFT_MOUSE) return 0;
-      AutomationPress(Fl::event_x(), Fl::event_y());
+      Press(Fl::event_x(), Fl::event_y());
       return 1;
     case FL_DRAG:
       AutomationDrag(Fl::event_x(), Fl::event_y());

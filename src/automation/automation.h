@@ -46,8 +46,12 @@ void AutomationVisibleSpan(double* first, double* last);
 
 // The handle at window x, y: its line and row; false when none is there.
 bool AutomationHandleAt(int x, int y, int* line, int* row);
-// What a press, a drag and a release of the mouse do at window x, y.
-void AutomationPress(int x, int y);
+// A press at window x, y: on a handle, its row becomes the Faders window's
+// current one and a drag of the handle begins (true); the window then also
+// shows the Faders window. Elsewhere a press starts dragging the view.
+bool AutomationSelect(int x, int y);
+// A drag to window x, y: of the selected handle, up and down, setting the
+// point's volume through its strip's volume field; else of the view.
 void AutomationDrag(int x, int y);
 void AutomationRelease();
 

@@ -43,7 +43,7 @@ TEST(ControlWindow, LayoutMenusAndToolWindows) {
     s << (w->visible() ? "\n" : " hidden\n");
   }
   for (Fl_Double_Window* w : {ControlWindow, FadersWindow, EffectsWindow, PrefsWindow,
-                              SubWindow, VCAWindow, ReverbWindow})
+                              SubWindow, VCAWindow, ReverbWindow, AutomationWindow})
     s << w->label() << ' ' << w->w() << 'x' << w->h() << (w->shown() ? " shown\n" : "\n");
   EXPECT_EQ(s.str(),
             "Mix 295,50 82x20 C-m\nShow 8,71 40x20 C-f\nShow 198,127 40x20 C-p\n"
@@ -58,8 +58,10 @@ TEST(ControlWindow, LayoutMenusAndToolWindows) {
             "Show 103,127 40x20 C-v\nVCAs 127,102 32x16\nHide 145,127 40x20 S-C-v\n"
             "Show 198,71 40x20 C-r\nReverb 222,47 32x16\nHide 240,71 40x20 S-C-r\n"
             "- 8,152 250x18 hidden\nCancel 264,150 64x22 hidden\n"
-            "Orvane 390x175\nFaders 620x575\nEffects 520x620\nPreferences 430x375\n"
-            "Submix Matrix 460x280\nVCA Matrix 460x280\nReverb 410x255\n");
+            "Automation 30,179 32x16\nShow 103,177 40x20 C-a\nHide 145,177 40x20 S-C-a\n"
+            "Orvane 390x205\nFaders 620x575\nEffects 520x620\nPreferences 430x375\n"
+            "Submix Matrix 460x280\nVCA Matrix 460x280\nReverb 410x255\n"
+            "Automation 900x520\n");
   EXPECT_EQ(ControlWindow->child(5), TextResponse);
 }
 
