@@ -5,6 +5,7 @@
 #include "envelope.h"
 
 #include <sndfile.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstring>
@@ -22,12 +23,34 @@ static const long long kMaxPeaks = 1 << 20;
 // Bins of 5 ms, finer than any zoom that shows a whole file.
 static const double kBinSeconds = 0.005;
 
+// What a file looked like when it was read: a file written or replaced
+// since (a new render, a file that appears) is read again.
+struct FileStamp {
+  long long size = -1, mtime_ns = -1;
+  bool operator==(const FileStamp& o) const { return size == o.size && mtime_ns == o.mtime_ns; }
+};
+
+static FileStamp StampOf(const std::string& path) {
+  FileStamp s;
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) {
+    s.size = st.st_size;
+    s.mtime_ns = st.st_mtim.tv_sec * 1000000000LL + st.st_mtim.tv_nsec;
+  }
+  return s;
+}
+
 struct EnvelopeJob {
   std::string path;
+  FileStamp stamp;
   std::unique_ptr<Envelope> envelope;  // null: the file cannot be read
 };
 
-static std::map<std::string, std::unique_ptr<Envelope>> Envelopes;  // null: unreadable
+struct Known {
+  FileStamp stamp;
+  std::unique_ptr<Envelope> envelope;  // null: unreadable
+};
+static std::map<std::string, Known> Envelopes;
 static std::deque<std::string> Waiting;
 static EnvelopeJob* Reading;  // the job of the thread at work, if any
 static void (*Arrived)();
@@ -79,7 +102,9 @@ static void StartNext();
 // On the event-loop thread: the envelope is kept, the next file starts.
 static void JobDone(void* data) {
   EnvelopeJob* job = static_cast<EnvelopeJob*>(data);
-  Envelopes[job->path] = std::move(job->envelope);
+  Known& k = Envelopes[job->path];
+  k.stamp = job->stamp;
+  k.envelope = std::move(job->envelope);
   delete job;
   Reading = nullptr;
   StartNext();
@@ -99,7 +124,7 @@ static void StartNext() {
     Fl::lock();
     threads = true;
   }
-  Reading = new EnvelopeJob{Waiting.front(), nullptr};
+  Reading = new EnvelopeJob{Waiting.front(), StampOf(Waiting.front()), nullptr};
   Waiting.pop_front();
   std::thread(RunJob, Reading).detach();
 }
@@ -107,7 +132,10 @@ static void StartNext() {
 const Envelope* EnvelopeOf(const std::string& path) {
   if (path.empty()) return nullptr;
   auto it = Envelopes.find(path);
-  if (it != Envelopes.end()) return it->second.get();
+  if (it != Envelopes.end()) {
+    if (it->second.stamp == StampOf(path)) return it->second.envelope.get();
+    Envelopes.erase(it);
+  }
   bool queued = Reading && Reading->path == path;
   for (const std::string& p : Waiting) queued = queued || p == path;
   if (!queued) {

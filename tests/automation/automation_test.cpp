@@ -2,6 +2,9 @@
 // its logic: pixel mapping, handles, drags, and the levels it draws.
 #include <cmath>
 
+#include <sndfile.h>
+
+#include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Output.H>
 #include <FL/Fl_Spinner.H>
@@ -119,6 +122,31 @@ TEST_F(Automation, CurveIsTheEngineEvaluator) {
   Bank->value(9);   // no submix or VCA in banks 9 to 12
   UpdateAutomation();
   EXPECT_TRUE(std::isnan(AutomationLineDb(11, 1, false)));
+}
+
+// The wave files are read in the background: the editor goes on, and once
+// a file of the bank has been read the levels are built at its rate. A file
+// that cannot be read only has no envelope.
+TEST_F(Automation, WaveFilesAreReadInTheBackground) {
+  ScopedWorkDir dir;
+  SF_INFO info = {};
+  info.samplerate = 44100;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+  SNDFILE* f = sf_open("a.wav", SFM_WRITE, &info);
+  ASSERT_TRUE(f);
+  std::vector<float> half(22050, 0.5f);
+  sf_writef_float(f, half.data(), sf_count_t(half.size()));
+  sf_close(f);
+  WriteFileBytes("noise.wav", "not a wave file");
+  CopyField(NameBuffer[1], NAME_LEN, "noise.wav");
+  CopyField(NameBuffer[3], NAME_LEN, "a.wav");
+  UpdateAutomation();
+  EXPECT_EQ(AutomationRate(), 48000);   // nothing read yet
+  // The event loop takes the results in (bounded, never a timing check).
+  for (int i = 0; i < 600 && AutomationRate() != 44100; i++) Fl::wait(0.05);
+  EXPECT_EQ(AutomationRate(), 44100);
+  EXPECT_NEAR(AutomationLineDb(2, 5, false), -3, 1e-6);
 }
 
 }  // namespace
