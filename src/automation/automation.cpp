@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <FL/Fl.H>
@@ -543,6 +544,8 @@ void UpdateAutomation() {
   if (!Plot) return;
   Remember(&Seen);
   ReadModel();
+  if (Fitted) AutomationFit();
+  else ClampView();
   for (int k = 1; k <= AUTOMATION_LINES; k++) {
     int c = LineSlot[k - 1];
     char* text = LegendText[k - 1];
@@ -555,9 +558,11 @@ void UpdateAutomation() {
       bool vca = k <= 10 && ChannelLevelSlots(c, slots) > 1;
       snprintf(text, sizeof LegendText[0], "%s %s%s",
                k <= 10 ? std::to_string(c).c_str() : k == 11 ? "sub" : k == 12 ? "vca" : "master",
-               name, vca ? " (+VCA dashed)" : "");
+               name, vca ? " (dashed: with its VCAs)" : "");
     }
-    Legend[k - 1]->label(text);
+    // The box shows a file's name without its folders; the tooltip all of it.
+    const char* slash = k <= 10 ? strrchr(text, '/') : nullptr;
+    Legend[k - 1]->copy_label(slash ? (std::to_string(c) + " " + (slash + 1)).c_str() : text);
     Legend[k - 1]->tooltip(text);
   }
   AutomationWindow->color(Fl_Color(std::max(0, std::min(255, color))));
