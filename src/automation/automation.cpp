@@ -116,6 +116,10 @@ double AutomationDbOfY(double y) {
 
 static double PlotWidth() { return std::max(1, PlotRight() - PlotLeft()); }
 
+// A pixel position as an int, far positions (a hostile time) held well
+// outside the window instead of overflowing.
+static int Px(double v) { return int(std::max(-1e6, std::min(1e6, v))); }
+
 // Keeps the view inside the mix: never wider than all of it, never before
 // its start or past its end.
 static void ClampView() {
@@ -212,6 +216,10 @@ static void ReadModel() {
 // m:ss.mmm, with fewer decimals for a coarser grid.
 static void FormatTime(double t, char* out, size_t n, int decimals = 3) {
   double a = std::fabs(t) + 0.5 * std::pow(10.0, -decimals);
+  if (!(a < 6e7)) {   // beyond a million minutes (a hostile time): seconds
+    snprintf(out, n, "%.4g s", t);
+    return;
+  }
   int m = int(a / 60);
   double s = a - 60.0 * m;
   snprintf(out, n, "%s%d:%0*.*f", t < 0 ? "-" : "", m, decimals ? decimals + 3 : 2, decimals,
@@ -224,12 +232,13 @@ static void DrawEnvelope(int k, int left, int right, int bottom) {
   if (!e || e->peak.empty()) return;
   fl_color(fl_color_average(LineColor(k), FL_WHITE, 0.12f));
   for (int x = left; x < right; x++) {
-    long long b0 = (long long)std::floor(AutomationSecondsOfX(x) * e->rate / e->bin);
-    long long b1 = (long long)std::floor(AutomationSecondsOfX(x + 1) * e->rate / e->bin);
-    b0 = std::max(0LL, b0);
-    b1 = std::min((long long)e->peak.size() - 1, std::max(b0, b1));
+    double last = double(e->peak.size() - 1);
+    double b0 = std::floor(AutomationSecondsOfX(x) * e->rate / e->bin);
+    double b1 = std::floor(AutomationSecondsOfX(x + 1) * e->rate / e->bin);
+    if (!(b1 >= 0 && b0 <= last)) continue;
     float p = 0;
-    for (long long b = b0; b <= b1; b++) p = std::max(p, e->peak[size_t(b)]);
+    for (size_t b = size_t(std::max(0.0, b0)); b <= size_t(std::min(last, b1)); b++)
+      p = std::max(p, e->peak[b]);
     if (p <= 0) continue;
     int y = int(AutomationYOfDb(20.0 * std::log10(p)));
     if (y < bottom) fl_yxline(x, y, bottom);
@@ -252,10 +261,11 @@ static void DrawGrid(int left, int right, int top, int bottom) {
     step = s;
     if (s * ViewScale >= kTimeStepPixels) break;
   }
+  while (step * ViewScale < kTimeStepPixels) step *= 10;   // a mix of hostile length
   double first, last;
   AutomationVisibleSpan(&first, &last);
   for (double t = std::ceil(first / step) * step; t <= last; t += step) {
-    int x = int(AutomationXOfSeconds(t));
+    int x = Px(AutomationXOfSeconds(t));
     fl_color(FL_LIGHT1);
     fl_yxline(x, top, bottom);
     char text[32];
@@ -276,7 +286,7 @@ static void DrawRows(int left, int right, int top, int bottom) {
     if (!used && r != current) continue;
     double t = RowSeconds(r);
     if (!std::isfinite(t)) continue;
-    int x = int(AutomationXOfSeconds(t));
+    int x = Px(AutomationXOfSeconds(t));
     if (x < left - 200 || x > right) continue;
     bool cur = r == current;
     fl_color(cur ? fl_rgb_color(255, 140, 0) : FL_DARK2);
@@ -327,7 +337,7 @@ static void DrawLine(int k, int left, int right) {
   for (int r = 0; r < NUM_ROWS; r++) {
     double s;
     if (!LevelPointAt(LineSlot[k - 1], r, &s)) continue;
-    int x = int(AutomationXOfSeconds(s)), y = int(AutomationYOfDb(Volume[Cell(LineSlot[k - 1], r)]));
+    int x = Px(AutomationXOfSeconds(s)), y = Px(AutomationYOfDb(Volume[Cell(LineSlot[k - 1], r)]));
     int h = r == current ? HANDLE + 2 : HANDLE;
     fl_color(c);
     fl_rectf(x - h / 2, y - h / 2, h, h);
