@@ -402,7 +402,7 @@ bool AutomationHandleAt(int x, int y, int* line, int* row) {
   return found;
 }
 
-static void SetReadout(int x, int y) {
+const char* AutomationReadoutAt(int x, int y) {
   char time[32];
   FormatTime(AutomationSecondsOfX(x), time, sizeof time);
   int n = snprintf(ReadoutText, sizeof ReadoutText, "%s   %.1f dB", time, AutomationDbOfY(y));
@@ -415,9 +415,8 @@ static void SetReadout(int x, int y) {
              name, Volume[Cell(c, r)]);
   }
   if (Readout) Readout->label(ReadoutText);
+  return ReadoutText;
 }
-
-const char* AutomationReadout() { return ReadoutText; }
 
 // The strips' volume fields, strip k at k - 1.
 #define ORVANE_VOLUME_ADDRESS(T, stem, k) &stem##k,
@@ -451,7 +450,7 @@ static void Press(int x, int y) {
     PanX = x;
     PanStart = ViewStart;
   }
-  SetReadout(x, y);
+  AutomationReadoutAt(x, y);
 }
 
 void AutomationDrag(int x, int y) {
@@ -473,7 +472,7 @@ void AutomationDrag(int x, int y) {
     Fitted = false;
     Redraw();
   }
-  SetReadout(x, y);
+  AutomationReadoutAt(x, y);
 }
 
 void AutomationRelease() {
@@ -485,7 +484,7 @@ int AutomationPlot::handle(int event) {
   switch (event) {
     case FL_ENTER:
     case FL_MOVE:
-      SetReadout(Fl::event_x(), Fl::event_y());
+      AutomationReadoutAt(Fl::event_x(), Fl::event_y());
       return 1;
     case FL_LEAVE:
       ReadoutText[0] = 0;
@@ -507,7 +506,7 @@ int AutomationPlot::handle(int event) {
         AutomationScroll(40.0 * (Fl::event_dx() ? Fl::event_dx() : Fl::event_dy()));
       else if (Fl::event_dy())
         AutomationZoom(std::pow(1.25, -Fl::event_dy()), Fl::event_x());
-      SetReadout(Fl::event_x(), Fl::event_y());
+      AutomationReadoutAt(Fl::event_x(), Fl::event_y());
       return 1;
   }
   return Fl_Widget::handle(event);
@@ -531,19 +530,24 @@ static const Watched kWatched[] = {
   {NameBuffer, sizeof NameBuffer}, {WavDirName, sizeof WavDirName}, {&color, sizeof color}};
 static std::vector<char> Seen;
 
-// The model as the view last read it, plus the Faders window's row and bank.
-static void Remember(std::vector<char>* out) {
-  out->clear();
+// The model as the view last read it, plus the Faders window's row and bank;
+// compared in place after each event, copied only when it changed.
+static void Remember() {
+  Seen.clear();
   for (const Watched& w : kWatched)
-    out->insert(out->end(), (const char*)w.data, (const char*)w.data + w.size);
+    Seen.insert(Seen.end(), (const char*)w.data, (const char*)w.data + w.size);
   int shown[2] = {CurrentRow(), StripSlot(1)};
-  out->insert(out->end(), (const char*)shown, (const char*)shown + sizeof shown);
+  Seen.insert(Seen.end(), (const char*)shown, (const char*)shown + sizeof shown);
 }
 
 static bool ModelChanged() {
-  static std::vector<char> now;
-  Remember(&now);
-  return now != Seen;
+  size_t at = 0;
+  for (const Watched& w : kWatched) {
+    if (at + w.size > Seen.size() || memcmp(Seen.data() + at, w.data, w.size) != 0) return true;
+    at += w.size;
+  }
+  int shown[2] = {CurrentRow(), StripSlot(1)};
+  return at + sizeof shown != Seen.size() || memcmp(Seen.data() + at, shown, sizeof shown) != 0;
 }
 
 static void CheckModel(void*) {
@@ -552,7 +556,7 @@ static void CheckModel(void*) {
 
 void UpdateAutomation() {
   if (!Plot) return;
-  Remember(&Seen);
+  Remember();
   ReadModel();
   if (Fitted) AutomationFit();
   else ClampView();

@@ -55,7 +55,8 @@ bool AutomationSelect(int x, int y);
 void AutomationDrag(int x, int y);
 void AutomationRelease();
 
-// The text of the readout under the plot.
-const char* AutomationReadout();
+// The readout under the plot for the pointer at window x, y: the time and
+// level there, and the point when it is over a handle.
+const char* AutomationReadoutAt(int x, int y);
 
 #endif

@@ -1,6 +1,7 @@
 // The Automation window built by the real builder, driven headless through
 // its logic: pixel mapping, handles, drags, and the levels it draws.
 #include <cmath>
+#include <string>
 
 #include <sndfile.h>
 
@@ -87,6 +88,10 @@ TEST_F(Automation, HandleSelectsItsRowAndDragsItsVolume) {
   ASSERT_TRUE(AutomationHandleAt(x + 2, y - 2, &line, &row));
   EXPECT_EQ(line, 2);
   EXPECT_EQ(row, 2);
+  CopyField(NameBuffer[2], NAME_LEN, "bass.wav");
+  EXPECT_STREQ(AutomationReadoutAt(467, 221), "0:05.500   -33.0 dB");   // mid-plot
+  std::string over = AutomationReadoutAt(x, y);
+  EXPECT_NE(over.find(" dB   time index 3: bass.wav at -6.0 dB"), std::string::npos) << over;
   EXPECT_FALSE(AutomationSelect(x + 40, y));
   EXPECT_EQ(TimeIndex->value(), 1);
   snprintf(tbuffer, TBUF_LEN, "old report");
