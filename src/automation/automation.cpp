@@ -402,17 +402,22 @@ bool AutomationHandleAt(int x, int y, int* line, int* row) {
   return found;
 }
 
+// A line's name: the channel number (or sub, vca, master) and its name.
+static std::string LineName(int k) {
+  char name[NAME_LEN];
+  CopyField(name, sizeof name, NameBuffer[LineSlot[k - 1]]);
+  const char* what = k == 11 ? "sub" : k == 12 ? "vca" : k == 13 ? "master" : nullptr;
+  return (what ? what : std::to_string(LineSlot[k - 1])) + " " + name;
+}
+
 const char* AutomationReadoutAt(int x, int y) {
   char time[32];
   FormatTime(AutomationSecondsOfX(x), time, sizeof time);
   int n = snprintf(ReadoutText, sizeof ReadoutText, "%s   %.1f dB", time, AutomationDbOfY(y));
   int k, r;
   if (AutomationHandleAt(x, y, &k, &r) && n > 0 && n < int(sizeof ReadoutText)) {
-    int c = LineSlot[k - 1];
-    char name[NAME_LEN];
-    CopyField(name, sizeof name, NameBuffer[c]);
     snprintf(ReadoutText + n, sizeof ReadoutText - n, "   time index %d: %s at %.1f dB", r + 1,
-             name, Volume[Cell(c, r)]);
+             LineName(k).c_str(), Volume[Cell(LineSlot[k - 1], r)]);
   }
   if (Readout) Readout->label(ReadoutText);
   return ReadoutText;
@@ -566,13 +571,10 @@ void UpdateAutomation() {
     if (c < 0) {
       snprintf(text, sizeof LegendText[0], "%d (none)", k);
     } else {
-      char name[NAME_LEN];
-      CopyField(name, sizeof name, NameBuffer[c]);
       int slots[1 + NUM_VCAS];
       bool vca = k <= 10 && ChannelLevelSlots(c, slots) > 1;
-      snprintf(text, sizeof LegendText[0], "%s %s%s",
-               k <= 10 ? std::to_string(c).c_str() : k == 11 ? "sub" : k == 12 ? "vca" : "master",
-               name, vca ? " (dashed: with its VCAs)" : "");
+      snprintf(text, sizeof LegendText[0], "%s%s", LineName(k).c_str(),
+               vca ? " (dashed: with its VCAs)" : "");
     }
     // The box shows a file's name without its folders; the tooltip all of it.
     const char* slash = k <= 10 ? strrchr(text, '/') : nullptr;

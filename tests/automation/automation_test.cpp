@@ -91,7 +91,7 @@ TEST_F(Automation, HandleSelectsItsRowAndDragsItsVolume) {
   CopyField(NameBuffer[2], NAME_LEN, "bass.wav");
   EXPECT_STREQ(AutomationReadoutAt(467, 221), "0:05.500   -33.0 dB");   // mid-plot
   std::string over = AutomationReadoutAt(x, y);
-  EXPECT_NE(over.find(" dB   time index 3: bass.wav at -6.0 dB"), std::string::npos) << over;
+  EXPECT_NE(over.find(" dB   time index 3: 2 bass.wav at -6.0 dB"), std::string::npos) << over;
   EXPECT_FALSE(AutomationSelect(x + 40, y));
   EXPECT_EQ(TimeIndex->value(), 1);
   snprintf(tbuffer, TBUF_LEN, "old report");
