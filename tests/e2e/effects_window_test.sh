@@ -24,7 +24,7 @@ window_id Effects >/dev/null
 # Channel 5: type it into the "Channel" spinner, then one step up and one
 # down with its arrows.
 click_in Effects 200 32
-keys_to Effects ctrl+a
+keys_to Effects Home shift+End     # select the field (Ctrl+a shows the Automation window)
 type_to Effects 4
 click_in Effects 224 26
 click_in Effects 224 26
