@@ -532,7 +532,7 @@ static const Watched kWatched[] = {
   {IndexActiveArray, sizeof IndexActiveArray}, {IndexMin, sizeof IndexMin},
   {IndexSec, sizeof IndexSec}, {IndexMsec, sizeof IndexMsec},
   {CueNameBuffer, sizeof CueNameBuffer}, {VcaAsn, sizeof VcaAsn},
-  {NameBuffer, sizeof NameBuffer}, {WavDirName, sizeof WavDirName}, {&color, sizeof color}};
+  {NameBuffer, sizeof NameBuffer}, {WavDirName, sizeof WavDirName}};
 static std::vector<char> Seen;
 
 // The model as the view last read it, plus the Faders window's row and bank;
@@ -581,7 +581,6 @@ void UpdateAutomation() {
     Legend[k - 1]->copy_label(slash ? (std::to_string(c) + " " + (slash + 1)).c_str() : text);
     Legend[k - 1]->tooltip(text);
   }
-  AutomationWindow->color(Fl_Color(std::max(0, std::min(255, color))));
   AutomationWindow->redraw();
 }
 

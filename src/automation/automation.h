@@ -12,7 +12,7 @@ class Fl_Double_Window;
 Fl_Double_Window* make_window8();
 
 // Refresh: reads the model again (levels, rows, names, the current row and
-// bank, the window colour) and redraws. Never changes the model. Also runs
+// bank) and redraws. Never changes the model. Also runs
 // by itself after any event that changed what the window shows.
 void UpdateAutomation();
 

@@ -240,9 +240,9 @@ void StoreLaunch() { CopyField(LaunchCommand, PATH_LEN, LaunchDisplay->value());
 
 static Fl_Double_Window** const coloured_windows[] = {
   &FadersWindow, &PrefsWindow, &SubWindow, &EffectsWindow,
-  &ControlWindow, &VCAWindow, &ReverbWindow};
+  &ControlWindow, &VCAWindow, &ReverbWindow, &AutomationWindow};
 
-// Shows a colour in the spinner and gives it to the seven windows.
+// Shows a colour in the spinner and gives it to every window.
 static void ApplyColor(int c) {
   if (bgcolor->value() != c) bgcolor->value(c);
   for (Fl_Double_Window** w : coloured_windows)

@@ -126,7 +126,7 @@ TEST_F(Automation, CurveIsTheEngineEvaluator) {
   EXPECT_NEAR(AutomationLineDb(2, 5, true), -3 - 10, 1e-6);
   Bank->value(9);   // no submix or VCA in banks 9 to 12
   color = 5;        // and the windows' background colour
-  UpdateAutomation();
+  UpdateView();
   EXPECT_TRUE(std::isnan(AutomationLineDb(11, 1, false)));
   EXPECT_EQ(AutomationWindow->color(), 5u);
 }
