@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <cstdio>
@@ -65,7 +66,8 @@ struct Strip {
   bool direct = false;        // to the master (assigned to no submix)
   int dests[NUM_GROUPS];      // audible submixes it feeds (0-based)
   int ndests = 0;
-  std::vector<float> L, R, gain;
+  std::vector<float> L, R, gain, send;
+  bool sounds = false;        // the last block gave its buses something
   bool failed = false;
 };
 
@@ -128,7 +130,8 @@ std::string SummaryLine(const RenderReport& r) {
   return r.output + line;
 }
 
-// Runs a job over the strips on a few threads, one block at a time.
+// A pool of threads that run one job together: Run calls job(w) on each
+// of them (w = 0 on the caller) and returns when all are done.
 struct Workers {
   int count = 1;
   std::vector<std::thread> threads;
@@ -156,7 +159,8 @@ struct Workers {
       if (--pending == 0) done.notify_one();
     }
   }
-  void Run() {
+  void Run(std::function<void(int)> j) {
+    job = std::move(j);
     if (count > 1) {
       std::lock_guard<std::mutex> lock(m);
       pending = count - 1;
@@ -179,11 +183,61 @@ struct Workers {
   }
 };
 
-// Runs one block of a strip: source, effects, pad, fader, sends, pan, into
-// the sums. k0 is the block's first position.
-static void RunStrip(Strip* s, long long k0, int n, long long dc, float* const* sums) {
+// The stage after the channels (submixes, reverbs, master, output) on a
+// thread of its own, one block behind them: Submit hands it block b, Wait
+// returns once it has finished every block before b.
+struct MasterStage {
+  std::thread thread;
+  std::mutex m;
+  std::condition_variable cv;
+  long long submitted = 0, finished = 0;
+  bool quit = false;
+  std::function<void(long long)> run;
+
+  void Start(std::function<void(long long)> r) {
+    run = std::move(r);
+    thread = std::thread([this] {
+      std::unique_lock<std::mutex> lock(m);
+      for (;;) {
+        cv.wait(lock, [&] { return quit || finished < submitted; });
+        if (finished == submitted) return;
+        long long b = finished;
+        lock.unlock();
+        run(b);
+        lock.lock();
+        finished++;
+        cv.notify_all();
+      }
+    });
+  }
+  void Submit() {
+    std::lock_guard<std::mutex> lock(m);
+    submitted++;
+    cv.notify_all();
+  }
+  void Wait(long long b) {
+    std::unique_lock<std::mutex> lock(m);
+    cv.wait(lock, [&] { return finished >= b; });
+  }
+  ~MasterStage() {
+    if (!thread.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(m);
+      quit = true;
+      cv.notify_all();
+    }
+    thread.join();
+  }
+};
+
+// Runs one block of a strip: source, effects, pad, fader, pan, leaving in
+// L and R what it gives its buses (at gain 1 each) and in send the mean of
+// its two sides after the fader, for the reverb sends. k0 is the block's
+// first position.
+static void RunStrip(Strip* s, long long k0, int n, long long dc) {
   float* L = s->L.data();
   float* R = s->R.data();
+  s->sounds = false;
   if (!s->fx && k0 >= s->src->frames + s->pad) return;  // long over: silence
   if (!ReadSource(s->src, k0, n, L, s->mono ? nullptr : R)) {
     s->failed = true;
@@ -196,54 +250,43 @@ static void RunStrip(Strip* s, long long k0, int n, long long dc, float* const* 
   s->padL.Run(L, n);
   if (!s->mono) s->padR.Run(R, n);
   float* g = s->gain.data();
-  bool constant = LevelGains(s->levels, s->nlevels, k0 - dc, n, g);
-  if (constant && g[0] == 0) return;
-  int nd = s->direct ? 1 : s->ndests;
-  if (constant) {
-    // The common case: one gain for the block, folded into the pan gains.
-    float c = g[0];
-    if (s->rev != 0 || s->trev != 0) {
-      float* rev = sums[BUS_REV];
-      float* trev = sums[BUS_TREV];
-      float cr = c * s->rev, ct = c * s->trev;
-      if (!s->mono) cr *= 0.5f, ct *= 0.5f;
-      for (int i = 0; i < n; i++) {
-        float x = s->mono ? L[i] : L[i] + R[i];
-        rev[i] += x * cr;
-        trev[i] += x * ct;
-      }
-    }
-    float cl = c * s->panL, cr = c * s->panR;
-    for (int d = 0; d < nd; d++) {
-      int bus = s->direct ? BUS_DIRECT : BUS_GROUP + 2 * s->dests[d];
-      float* outL = sums[bus];
-      float* outR = sums[bus + 1];
-      const float* in = s->mono ? L : R;
-      for (int i = 0; i < n; i++) {
-        outL[i] += L[i] * cl;
-        outR[i] += in[i] * cr;
-      }
-    }
-    return;
+  if (LevelGains(s->levels, s->nlevels, k0 - dc, n, g)) {
+    if (g[0] == 0) return;
+    for (int i = 1; i < n; i++) g[i] = g[0];
   }
+  s->sounds = true;
   // Sends: after fader and mute, before pan, mean of the two sides.
   if (s->rev != 0 || s->trev != 0) {
-    float* rev = sums[BUS_REV];
-    float* trev = sums[BUS_TREV];
-    for (int i = 0; i < n; i++) {
-      float x = (s->mono ? L[i] : 0.5f * (L[i] + R[i])) * g[i];
-      rev[i] += x * s->rev;
-      trev[i] += x * s->trev;
-    }
+    float* x = s->send.data();
+    if (s->mono)
+      for (int i = 0; i < n; i++) x[i] = L[i] * g[i];
+    else
+      for (int i = 0; i < n; i++) x[i] = 0.5f * (L[i] + R[i]) * g[i];
   }
-  for (int d = 0; d < nd; d++) {
-    int bus = s->direct ? BUS_DIRECT : BUS_GROUP + 2 * s->dests[d];
-    float* outL = sums[bus];
-    float* outR = sums[bus + 1];
-    const float* in = s->mono ? L : R;
-    for (int i = 0; i < n; i++) {
-      outL[i] += L[i] * g[i] * s->panL;
-      outR[i] += in[i] * g[i] * s->panR;
+  const float* in = s->mono ? L : R;
+  for (int i = 0; i < n; i++) {
+    R[i] = in[i] * (g[i] * s->panR);
+    L[i] = L[i] * (g[i] * s->panL);
+  }
+}
+
+// Adds frames [a, b) of every strip that sounds to its buses, strip after
+// strip in channel order: the sums do not depend on how the frames are
+// shared out among threads.
+static void SumStrips(const std::vector<Strip>& strips, float* const* bus, int a, int b) {
+  for (const Strip& s : strips) {
+    if (!s.sounds) continue;
+    int nd = s.direct ? 1 : s.ndests;
+    for (int d = 0; d < nd; d++) {
+      int k = s.direct ? BUS_DIRECT : BUS_GROUP + 2 * s.dests[d];
+      float* outL = bus[k];
+      float* outR = bus[k + 1];
+      for (int i = a; i < b; i++) outL[i] += s.L[i], outR[i] += s.R[i];
+    }
+    if (s.rev != 0 || s.trev != 0) {
+      float* rev = bus[BUS_REV];
+      float* trev = bus[BUS_TREV];
+      for (int i = a; i < b; i++) rev[i] += s.send[i] * s.rev, trev[i] += s.send[i] * s.trev;
     }
   }
 }
@@ -354,6 +397,7 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
     s.L.resize(B);
     s.R.resize(B);
     s.gain.resize(B);
+    if (s.rev != 0 || s.trev != 0) s.send.resize(B);
     strips.push_back(std::move(s));
   }
 
@@ -430,50 +474,41 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
   for (long long k = 0; k < head && ok; k += B)
     ok = WavWriteSilence(&out, int(std::min<long long>(B, head - k)), k, &error);
 
-  // The workers and their sums.
+  // The pipeline. For each block the pool runs the strips (each reading and
+  // decoding its own source), then sums them into the buses; meanwhile the
+  // master stage runs the previous block from the other set of buses. Every
+  // sample is computed the same way whatever the number of threads.
   int nthreads = options.threads > 0 ? options.threads : int(std::thread::hardware_concurrency());
-  nthreads = std::max(1, std::min({nthreads, 16, int(strips.size())}));
-  std::vector<std::vector<float>> sumStore(nthreads, std::vector<float>(size_t(NUM_BUSES) * B));
-  std::vector<std::vector<float*>> sums(nthreads, std::vector<float*>(NUM_BUSES));
-  for (int w = 0; w < nthreads; w++)
-    for (int b = 0; b < NUM_BUSES; b++) sums[w][b] = sumStore[w].data() + size_t(b) * B;
-  long long blockStart = 0;
-  int blockLen = 0;
-  Workers workers;
+  nthreads = std::max(1, std::min(nthreads, 16));
+  const bool pipelined = nthreads > 1;
+  nthreads = std::max(1, std::min(nthreads, int(strips.size())));
+  std::vector<float> busStore[2];
+  std::vector<float*> buses[2];
+  long long blockP0[2] = {0, 0};
+  int blockN[2] = {0, 0};
+  for (int h = 0; h < 2; h++) {
+    busStore[h].assign(size_t(NUM_BUSES) * B, 0.0f);
+    for (int b = 0; b < NUM_BUSES; b++) buses[h].push_back(busStore[h].data() + size_t(b) * B);
+  }
   // Only the buses that something feeds are cleared and summed.
   std::vector<int> busesUsed = {BUS_DIRECT, BUS_DIRECT + 1, BUS_REV, BUS_TREV};
   for (const Group& grp : groups)
     busesUsed.push_back(BUS_GROUP + 2 * (grp.g - 1)), busesUsed.push_back(BUS_GROUP + 2 * (grp.g - 1) + 1);
-  workers.job = [&](int w) {
-    for (int b : busesUsed) memset(sums[w][b], 0, size_t(blockLen) * sizeof(float));
-    for (size_t i = w; i < strips.size(); i += nthreads)
-      RunStrip(&strips[i], blockStart, blockLen, dc, sums[w].data());
-  };
-  workers.Start(nthreads);
+  std::atomic<bool> failed{false};
+  std::string masterError;  // set by the master stage only
 
   std::vector<float> mL(B), mR(B), gL(B), gR(B), rev(B), trev(B), mGain(B);
   const bool tty = options.progress && isatty(2);
   int shown = -1;
   std::string title = MixName[0] ? MixName : "mixFilename";
   auto Cancelled = [&] { return options.cancel && options.cancel->load(); };
-  for (long long p0 = pBegin; p0 < pEnd && ok && !Cancelled(); p0 += B) {
-    int n = int(std::min<long long>(B, pEnd - p0));
-    blockStart = p0;
-    blockLen = n;
-    workers.Run();
-    for (Strip& s : strips)
-      if (s.failed) {
-        error = s.src->error;
-        ok = false;
-      }
-    if (!ok) break;
-    float* const* S = sums[0].data();
-    for (int w = 1; w < nthreads; w++)
-      for (int b : busesUsed) {
-        float* dst = sums[0][b];
-        const float* src = sums[w][b];
-        for (int i = 0; i < n; i++) dst[i] += src[i];
-      }
+  // The master stage of block b: submixes, reverbs, master, output, and
+  // the point where each block is done (progress).
+  auto Master = [&](long long b) {
+    if (failed) return;
+    const long long p0 = blockP0[b & 1];
+    const int n = blockN[b & 1];
+    float* const* S = buses[b & 1].data();
     // The directly routed channels and the channels' sends skip the submix
     // stage: they wait for it.
     memcpy(mL.data(), S[BUS_DIRECT], size_t(n) * sizeof(float));
@@ -514,9 +549,13 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
     // Output: the frames of this block that fall inside [start, end).
     long long t0 = p0 - D;
     long long from = std::max(t0, start), to = std::min(t0 + n, end);
-    if (from < to)
-      ok = WavWrite(&out, mL.data() + (from - t0), mR.data() + (from - t0), int(to - from),
-                    head + from, &error);
+    if (from < to &&
+        !WavWrite(&out, mL.data() + (from - t0), mR.data() + (from - t0), int(to - from),
+                  head + from, &masterError)) {
+      failed = true;
+      return;
+    }
+    // The block is done.
     int pct = int(100.0 * double(p0 + n - pBegin) / double(pEnd - pBegin));
     if (options.percent) options.percent->store(pct);
     if (tty) {
@@ -526,6 +565,44 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
         fflush(stderr);
       }
     }
+  };
+
+  Workers workers;
+  workers.Start(nthreads);
+  MasterStage master;
+  if (pipelined) master.Start(Master);
+  std::atomic<int> nextStrip;
+  long long b = 0;
+  for (long long p0 = pBegin; p0 < pEnd && ok && !failed && !Cancelled(); p0 += B, b++) {
+    const int n = int(std::min<long long>(B, pEnd - p0));
+    nextStrip = 0;
+    workers.Run([&](int) {
+      for (size_t i; (i = size_t(nextStrip++)) < strips.size();) RunStrip(&strips[i], p0, n, dc);
+    });
+    for (Strip& s : strips)
+      if (s.failed && ok) {
+        error = s.src->error;
+        ok = false;
+      }
+    if (!ok) break;
+    // The buses of block b were last read by the master stage at block b - 2.
+    if (pipelined) master.Wait(b - 1);
+    blockP0[b & 1] = p0;
+    blockN[b & 1] = n;
+    float* const* bus = buses[b & 1].data();
+    const int slice = (n + nthreads - 1) / nthreads;
+    workers.Run([&](int w) {
+      int a = std::min(n, w * slice), e = std::min(n, a + slice);
+      for (int k : busesUsed) std::fill(bus[k] + a, bus[k] + e, 0.0f);
+      SumStrips(strips, bus, a, e);
+    });
+    if (pipelined) master.Submit();
+    else Master(b);
+  }
+  if (pipelined) master.Wait(b);
+  if (failed) {
+    ok = false;
+    error = masterError;
   }
   if (tty && shown >= 0) fputs("\n", stderr);
   if (ok && Cancelled()) ok = false, error = "render cancelled";

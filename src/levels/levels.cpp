@@ -2,18 +2,48 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "../model/model.h"
+
+// Levels are turned into gains between these bounds: far below silence, and
+// +120 dB, beyond which no file written by the editor goes (the gains, their
+// products and everything they feed stay finite).
+static const double kFloorDb = -400.0, kLoudestDb = 120.0;
+static const double kSilentGain = std::pow(10.0, kSilentDb / 20.0);
+static const float kLoudestGain = 1e6f;
+// The largest error in dB that the gains of a block may carry, shared out
+// among the levels that move in it.
+static const double kToleranceDb = 0.008;
+// Frames between two exact evaluations of a move, at most.
+static const int kSpan = 32;
 
 double RowSeconds(int row) {
   return IndexMin[row] * 60.0 + IndexSec[row] + IndexMsec[row] / 1000.0;
 }
 
+double NearestFrame(double seconds, double rate) { return std::nearbyint(seconds * rate); }
+
+// Gain of a level in dB, 0 for silence.
+static double GainOf(double db) {
+  return db <= kSilentDb ? 0.0 : std::pow(10.0, std::min(db, kLoudestDb) / 20.0);
+}
+
+// Gain of a short move at the fraction x of its length: a raised cosine
+// between the gains at its two ends.
+static double CosineGain(double g0, double g1, double x) {
+  return g0 + (g1 - g0) * (0.5 - 0.5 * std::cos(M_PI * x));
+}
+
 // Level of one move at frame k, k at or after its start.
 static double MoveDb(const LevelMove& m, double k) {
-  if (m.ramp <= 0 || k >= m.start + m.ramp) return m.to;
+  if (k >= m.start + m.ramp) return m.to;
   double x = (k - m.start) / m.ramp;
   if (x <= 0) return m.from;
+  if (m.cosine) {
+    double g = CosineGain(GainOf(m.from), GainOf(m.to), x);
+    return g > kSilentGain ? 20 * std::log10(g) : kSilentDb;
+  }
   double f = m.shape == 1.0 ? x : std::pow(x, m.shape);
   return m.from + (m.to - m.from) * f;
 }
@@ -27,13 +57,16 @@ static int MoveAt(const Level& level, double k) {
 
 Level BuildLevel(int slot, double rate) {
   Level level;
+  const double shortest = std::max(1.0, NearestFrame(kShortestMoveSeconds, rate));
   for (int r = 0; r < NUM_ROWS; r++) {
     int e = Cell(slot, r);
     if (IndexActiveArray[r] != 1 || ChanActive[e] != 1) continue;
     LevelMove m;
-    m.start = (RowSeconds(r) + Offset[e]) * rate;
+    m.start = NearestFrame(RowSeconds(r) + Offset[e], rate);
     m.to = Volume[e];
-    m.ramp = Ramp[e] > 0 ? Ramp[e] * rate : 0.0;
+    m.ramp = Ramp[e] > 0 ? NearestFrame(Ramp[e], rate) : 0.0;
+    m.cosine = !(m.ramp >= shortest);
+    if (m.cosine) m.ramp = shortest;
     m.shape = Shape[e] > 0 ? Shape[e] : 1.0;
     m.from = 0;
     if (!std::isfinite(m.start) || !std::isfinite(m.to) || !std::isfinite(m.ramp) ||
@@ -79,8 +112,106 @@ double SumDbAt(const Level* const* levels, int count, double k) {
   return db;
 }
 
-static float DbToGain(double db) {
-  return db <= kSilentDb ? 0.0f : float(std::pow(10.0, db / 20.0));
+// ------------------------------------------------------ gains of a block
+//
+// Each level multiplies its gains into the block's. A move is cut into
+// cells of kSpan frames from its start, and each cell into spans short
+// enough that the level in dB between the two exact ends of a span (a
+// straight line: the gain changes by one ratio each frame) stays within the
+// tolerance of the exact curve. The cuts depend on the move alone, never on
+// where a block begins, so that any range of a render is an exact slice of
+// the whole. No power is taken per frame, but in the short moves.
+
+// Multiplies g[i] by the gain of frame a + i, i < n, of a level that goes
+// straight in dB from dbA at frame 0 to dbB at frame h (a <= n, a + n <= h),
+// silence at -144 dB. The gain of frame a is reached from frame 0 by the
+// same steps whatever a is.
+static void MulStraight(float* g, int a, int n, int h, double dbA, double dbB) {
+  dbA = std::max(kFloorDb, std::min(kLoudestDb, dbA));
+  dbB = std::max(kFloorDb, std::min(kLoudestDb, dbB));
+  double v = std::pow(10.0, dbA / 20.0);
+  double r = std::pow(10.0, (dbB - dbA) / (20.0 * h));
+  for (int i = 0; i < a; i++) v *= r;
+  for (int i = 0; i < n; i++, v *= r) g[i] = std::min(g[i] * float(v > kSilentGain ? v : 0.0), kLoudestGain);
+}
+
+static void MulConstant(float* g, int n, double gain) {
+  float c = float(gain);
+  for (int i = 0; i < n; i++) g[i] = std::min(g[i] * c, kLoudestGain);
+}
+
+// Frames over which a straight line stays within tol dB of a curve whose
+// second derivative is at most m dB per frame squared.
+static int SpanFor(double m, double tol) {
+  if (!(m > 0)) return kSpan;
+  double h = std::sqrt(8 * tol / m);
+  return h >= kSpan ? kSpan : h < 1 ? 1 : int(h);
+}
+
+// Multiplies g[0..n) by the gains of frames j .. j + n of move m (frames
+// from its start, all inside it).
+static void MulMove(const LevelMove& m, double j, int n, float* g, double tol) {
+  const double R = m.ramp, d = m.to - m.from, s = m.shape;
+  if (m.cosine) {
+    double g0 = GainOf(m.from), g1 = GainOf(m.to);
+    for (int i = 0; i < n; i++) {
+      double v = CosineGain(g0, g1, (j + i) / R);
+      g[i] = std::min(g[i] * float(v > kSilentGain ? v : 0.0), kLoudestGain);
+    }
+    return;
+  }
+  // The level is from + d x^s: its second derivative in frames is
+  // d s (s - 1) x^(s - 2) / R^2, monotonic in x, so the larger of its values
+  // at the two ends of a span bounds it over the span.
+  const double k2 = std::fabs(d * s * (s - 1)) / (R * R);
+  auto Power = [&](double k) { return s == 1.0 ? k / R : std::pow(k / R, s); };
+  auto Curvature = [&](double k, double xs) {
+    if (k > 0) return k2 * xs / ((k / R) * (k / R));
+    return s < 2 ? std::numeric_limits<double>::infinity() : s == 2 ? k2 : 0.0;
+  };
+  const double last = j + n;  // the frame after the last one wanted
+  double a = std::floor(j / kSpan) * kSpan;  // the cell of frame j
+  double xs = Power(a);
+  while (a < last) {
+    double cellEnd = std::min(std::floor(a / kSpan) * kSpan + kSpan, R);
+    int h = std::min(SpanFor(Curvature(a, xs), tol), int(cellEnd - a));
+    double xs2 = Power(a + h);
+    double cb = Curvature(a + h, xs2);
+    if (SpanFor(cb, tol) < h) {
+      h = SpanFor(cb, tol);
+      xs2 = Power(a + h);
+    }
+    double from = std::max(a, j), to = std::min(a + h, last);
+    if (from < to)
+      MulStraight(g + int(from - j), int(from - a), int(to - from), h, m.from + d * xs,
+                  m.from + d * xs2);
+    a += h, xs = xs2;
+  }
+}
+
+// Multiplies gain[0..n) by the gains of level from frame k0.
+static void MulLevel(const Level& l, long long k0, int n, float* gain, double tol) {
+  const int count = int(l.moves.size());
+  for (int i = 0; i < n;) {
+    double k = double(k0 + i);
+    int m = MoveAt(l, k);
+    double end = double(k0 + n);
+    if (m + 1 < count) end = std::min(end, l.moves[m + 1].start);
+    if (m < 0) {  // 0 dB before the first move
+      i += int(end - k);
+      continue;
+    }
+    const LevelMove& mv = l.moves[m];
+    double rampEnd = mv.start + mv.ramp;
+    if (k >= rampEnd) {
+      MulConstant(gain + i, int(end - k), GainOf(mv.to));
+      i += int(end - k);
+      continue;
+    }
+    int len = int(std::min(end, rampEnd) - k);
+    MulMove(mv, k - mv.start, len, gain + i, tol);
+    i += len;
+  }
 }
 
 bool LevelGains(const Level* const* levels, int count, long long k0, int n, float* gain) {
@@ -90,17 +221,18 @@ bool LevelGains(const Level* const* levels, int count, long long k0, int n, floa
     const Level& l = *levels[j];
     if (l.moves.empty()) continue;
     int i = MoveAt(l, a);
-    if (i + 1 < int(l.moves.size()) && l.moves[i + 1].start <= last) constant = false;
-    else if (i >= 0 && l.moves[i].ramp > 0 && a < l.moves[i].start + l.moves[i].ramp)
+    if ((i + 1 < int(l.moves.size()) && l.moves[i + 1].start <= last) ||
+        (i >= 0 && a < l.moves[i].start + l.moves[i].ramp))
       constant = false;
   }
-  if (constant) {
-    gain[0] = DbToGain(SumDbAt(levels, count, a));
-    return true;
-  }
-  // Some level moves inside the block: exact per frame.
-  for (int s = 0; s < n; s++) gain[s] = DbToGain(SumDbAt(levels, count, double(k0 + s)));
-  return false;
+  // Every level multiplies its gains in (a level that does not move, the
+  // same product as the frames of a block where another one does).
+  const int frames = constant ? 1 : n;
+  std::fill(gain, gain + frames, 1.0f);
+  for (int j = 0; j < count; j++) MulLevel(*levels[j], k0, frames, gain, kToleranceDb / count);
+  if (count > 1)  // the sum at -144 dB or below is silence too
+    for (int i = 0; i < frames; i++) gain[i] = gain[i] > float(kSilentGain) ? gain[i] : 0.0f;
+  return constant;
 }
 
 bool LevelPointAt(int slot, int row, double* start_seconds) {

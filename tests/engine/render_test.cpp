@@ -190,16 +190,22 @@ TEST_F(Mix, AutomationRampShapeOffsetAndTakeOver) {
 
 TEST_F(Mix, AutomationStepsVcaSubmixMasterAndRowsInUse) {
   Source(1, "a.wav", 0.5, 2);
-  SetPoint(1, 0, 0.5, -6);  // at once at 0.5 s
+  // At once at 0.5 s: from the point's frame, a raised cosine in gain over
+  // the shortest move (5 ms, 40 frames).
+  SetPoint(1, 0, 0.5, -6);
   Wav w = Render();
-  EXPECT_EQ(0.5, w.value(kRate / 2 - 1, 0));
-  EXPECT_NEAR(-6.0, LevelAt(w, kRate / 2), 0.001);
+  const int k = kRate / 2, shortest = kRate / 200;
+  EXPECT_EQ(0.5, w.value(k, 0));
+  EXPECT_NEAR(0.5 * (0.5 + 0.5 * std::pow(10, -0.3)), w.value(k + shortest / 2, 0), 1e-6);
+  EXPECT_NEAR(0.5 * (1 - (1 - std::pow(10, -0.3)) * (0.5 - 0.5 * std::cos(M_PI / 4))),
+              w.value(k + shortest / 4, 0), 1e-6);
+  EXPECT_NEAR(-6.0, LevelAt(w, k + shortest), 0.001);
   // VCA 1 at -6 dB lowers its member by 6 dB more; an unassigned VCA nothing.
   SetPoint(VcaSlot(1), 1, 0, -6);
   SetPoint(VcaSlot(2), 1, 0, -20);
   VcaAsn[0] = 1;
   w = Render();
-  EXPECT_NEAR(-6.0, LevelAt(w, 10), 0.001);
+  EXPECT_NEAR(-6.0, LevelAt(w, shortest), 0.001);
   EXPECT_NEAR(-12.0, LevelAt(w, kRate, 0.5, 1), 0.001);
   // -144 dB is silence; a point on a row not in use does not count.
   VcaAsn[0] = 0;
@@ -334,9 +340,9 @@ TEST_F(Mix, SendsFeedTheReverbsAfterFaderAndMute) {
   SoloArray[2] = 1;  // nor does one silenced by another's solo
   EXPECT_EQ(0.0, Tail());
   SoloArray[2] = 0;
-  SetPoint(1, 0, 0, -6.0206f);  // the send follows the fader: half the level
+  SetPoint(1, 0, 0, -6.0206f, 0, -0.1f);  // the send follows the fader: half the level
   EXPECT_NEAR(one / 4, Tail(), one / 100);
-  SetPoint(1, 0, 0, -144);
+  SetPoint(1, 0, 0, -144, 0, -0.1f);
   EXPECT_EQ(0.0, Tail());
   ChanActive[Cell(1, 0)] = 0;
   Send(Prev, 1, 0);
@@ -366,10 +372,10 @@ TEST_F(Mix, LookAheadKeepsEveryStageAligned) {
     ASSERT_EQ(kRate, w.frames);
     for (long long i = 0; i < w.frames; i++) ASSERT_NEAR(2 * Quiet(i, 0), w.value(i, 0), 2.5 / 8388608) << slot << " " << i;
   }
-  SetPoint(1, 0, 0.5, -144);  // a fader step at 0.5 s on the limited channel: frame 4000
+  SetPoint(1, 0, 0.5, -144);  // a fader step at 0.5 s on the limited channel: frames 4000 to 4040
   Wav w = Render();
-  EXPECT_NEAR(2 * Quiet(3999, 0), w.value(3999, 0), 2.5 / 8388608);
-  EXPECT_NEAR(Quiet(4000, 0), w.value(4000, 0), 2.5 / 8388608);
+  EXPECT_NEAR(2 * Quiet(4000, 0), w.value(4000, 0), 2.5 / 8388608);
+  EXPECT_NEAR(Quiet(4040, 0), w.value(4040, 0), 2.5 / 8388608);
   PreviewOn = 1;
   PreviewArray[1] = 0.375;
   PreviewArray[3] = 0.25;
@@ -429,7 +435,13 @@ TEST_F(Mix, OutputHeadTailAndClipping) {
   EXPECT_NEAR(0.9, w.value(kRate / 4, 0), 1e-6);
   EXPECT_EQ(8388607, w.at(kRate, 1));        // clipped at full scale
   EXPECT_EQ(0, w.at(kRate / 4 + kRate, 0));  // the tail
-  EXPECT_EQ(2LL * kRate / 2, r.clipped);
+  long long clipped = 0;  // from 0.5 s on, the short move included
+  for (int i = 0; i < kRate / 2; i++) {
+    double g = 1 + (std::pow(10, 0.15) - 1) * (i < 40 ? 0.5 - 0.5 * std::cos(M_PI * i / 40) : 1);
+    clipped += std::nearbyint(0.9 * 8388608) * g > 8388607.5 ? 2 : 0;
+  }
+  EXPECT_EQ(clipped, r.clipped);
+  EXPECT_LT(clipped, 2LL * kRate / 2);
   EXPECT_NEAR(20 * std::log10(0.9) + 3, 20 * std::log10(r.peak), 1e-4);
 }
 
@@ -626,8 +638,8 @@ TEST_F(Mix, ThreeFilesReachTheOutput) {
   double g = std::pow(10, -6.02 / 20);
   EXPECT_NEAR(0.25 * g + 0.125 + 0.0625 * g, w.value(900, 0), 1.0 / 32768);
   EXPECT_NEAR(0.25 * g + 0.125, w.value(900, 1), 1.0 / 32768);
-  EXPECT_NE(0, w.at(800 + 5999, 0));  // the master drops to silence at 0.5 + 0.25 s
-  EXPECT_EQ(0, w.at(800 + 6000, 0));
+  EXPECT_NE(0, w.at(800 + 6039, 0));  // the master drops to silence at 0.5 + 0.25 s (in 5 ms)
+  EXPECT_EQ(0, w.at(800 + 6040, 0));
 }
 
 }  // namespace
