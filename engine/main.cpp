@@ -17,12 +17,14 @@
 #include "output.h"
 
 static const char usage[] =
-    "Usage: vorlax4 [-q] [-o FILE]\n"
+    "Usage: vorlax4 [-q] [-j N] [-o FILE]\n"
     "Renders the mix of the working directory (faders.txt, tracks.txt, prefs.txt)\n"
     "to MixDirName/MixName.wav.\n"
     "\n"
     "  -o FILE     write FILE instead\n"
     "  -q          no progress line\n"
+    "  -j N        render on N threads (default: one per core); the output is\n"
+    "              the same whatever N\n"
     "  --help      show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
@@ -119,6 +121,12 @@ int main(int argc, char** argv) {
       return EXIT_RENDERED;
     } else if (!strcmp(a, "-q")) {
       options.progress = false;
+    } else if (!strcmp(a, "-j")) {
+      char* end = nullptr;
+      long n = i + 1 < argc ? strtol(argv[i + 1], &end, 10) : 0;
+      if (!end || *end || n < 1 || n > 64) return BadCommandLine("-j needs a number of threads (1 to 64)", "");
+      options.threads = int(n);
+      i++;
     } else if (!strcmp(a, "-o")) {
       if (i + 1 >= argc || !argv[i + 1][0]) return BadCommandLine("-o needs a file name", "");
       options.output = argv[++i];

@@ -66,8 +66,9 @@ struct Strip {
   bool direct = false;        // to the master (assigned to no submix)
   int dests[NUM_GROUPS];      // audible submixes it feeds (0-based)
   int ndests = 0;
-  std::vector<float> L, R, gain, send;
-  bool sounds = false;        // the last block gave its buses something
+  std::vector<float> L, R, gain;
+  bool constant = false;      // the last block's gain is gain[0] throughout
+  bool sounds = false;        // the last block gives its buses something
   bool failed = false;
 };
 
@@ -230,10 +231,8 @@ struct MasterStage {
   }
 };
 
-// Runs one block of a strip: source, effects, pad, fader, pan, leaving in
-// L and R what it gives its buses (at gain 1 each) and in send the mean of
-// its two sides after the fader, for the reverb sends. k0 is the block's
-// first position.
+// Runs one block of a strip: source, effects, pad and the fader's gains.
+// k0 is the block's first position.
 static void RunStrip(Strip* s, long long k0, int n, long long dc) {
   float* L = s->L.data();
   float* R = s->R.data();
@@ -249,24 +248,36 @@ static void RunStrip(Strip* s, long long k0, int n, long long dc) {
   }
   s->padL.Run(L, n);
   if (!s->mono) s->padR.Run(R, n);
-  float* g = s->gain.data();
-  if (LevelGains(s->levels, s->nlevels, k0 - dc, n, g)) {
-    if (g[0] == 0) return;
-    for (int i = 1; i < n; i++) g[i] = g[0];
+  s->constant = LevelGains(s->levels, s->nlevels, k0 - dc, n, s->gain.data());
+  s->sounds = !s->constant || s->gain[0] != 0;
+}
+
+// Adds frames [a, b) of a strip to its buses: panned to the submixes or
+// the master, and to the sends (after fader and mute, before pan, the mean
+// of the two sides). gain(i) is the fader's gain of frame i.
+template <class Gain>
+static void AddStrip(const Strip& s, float* const* bus, int a, int b, Gain gain) {
+  const float* L = s.L.data();
+  const float* R = s.mono ? L : s.R.data();
+  const float pl = s.panL, pr = s.panR;
+  int nd = s.direct ? 1 : s.ndests;
+  for (int d = 0; d < nd; d++) {
+    int k = s.direct ? BUS_DIRECT : BUS_GROUP + 2 * s.dests[d];
+    float* outL = bus[k];
+    float* outR = bus[k + 1];
+    for (int i = a; i < b; i++) {
+      outL[i] += L[i] * (gain(i) * pl);
+      outR[i] += R[i] * (gain(i) * pr);
+    }
   }
-  s->sounds = true;
-  // Sends: after fader and mute, before pan, mean of the two sides.
-  if (s->rev != 0 || s->trev != 0) {
-    float* x = s->send.data();
-    if (s->mono)
-      for (int i = 0; i < n; i++) x[i] = L[i] * g[i];
-    else
-      for (int i = 0; i < n; i++) x[i] = 0.5f * (L[i] + R[i]) * g[i];
-  }
-  const float* in = s->mono ? L : R;
-  for (int i = 0; i < n; i++) {
-    R[i] = in[i] * (g[i] * s->panR);
-    L[i] = L[i] * (g[i] * s->panL);
+  if (s.rev != 0 || s.trev != 0) {
+    float* rev = bus[BUS_REV];
+    float* trev = bus[BUS_TREV];
+    for (int i = a; i < b; i++) {
+      float x = (s.mono ? L[i] : 0.5f * (L[i] + R[i])) * gain(i);
+      rev[i] += x * s.rev;
+      trev[i] += x * s.trev;
+    }
   }
 }
 
@@ -276,17 +287,12 @@ static void RunStrip(Strip* s, long long k0, int n, long long dc) {
 static void SumStrips(const std::vector<Strip>& strips, float* const* bus, int a, int b) {
   for (const Strip& s : strips) {
     if (!s.sounds) continue;
-    int nd = s.direct ? 1 : s.ndests;
-    for (int d = 0; d < nd; d++) {
-      int k = s.direct ? BUS_DIRECT : BUS_GROUP + 2 * s.dests[d];
-      float* outL = bus[k];
-      float* outR = bus[k + 1];
-      for (int i = a; i < b; i++) outL[i] += s.L[i], outR[i] += s.R[i];
-    }
-    if (s.rev != 0 || s.trev != 0) {
-      float* rev = bus[BUS_REV];
-      float* trev = bus[BUS_TREV];
-      for (int i = a; i < b; i++) rev[i] += s.send[i] * s.rev, trev[i] += s.send[i] * s.trev;
+    const float* g = s.gain.data();
+    if (s.constant) {
+      const float c = g[0];
+      AddStrip(s, bus, a, b, [c](int) { return c; });
+    } else {
+      AddStrip(s, bus, a, b, [g](int i) { return g[i]; });
     }
   }
 }
@@ -397,7 +403,6 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
     s.L.resize(B);
     s.R.resize(B);
     s.gain.resize(B);
-    if (s.rev != 0 || s.trev != 0) s.send.resize(B);
     strips.push_back(std::move(s));
   }
 
@@ -479,7 +484,7 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
   // master stage runs the previous block from the other set of buses. Every
   // sample is computed the same way whatever the number of threads.
   int nthreads = options.threads > 0 ? options.threads : int(std::thread::hardware_concurrency());
-  nthreads = std::max(1, std::min(nthreads, 16));
+  nthreads = std::max(1, std::min(nthreads, 64));
   const bool pipelined = nthreads > 1;
   nthreads = std::max(1, std::min(nthreads, int(strips.size())));
   std::vector<float> busStore[2];
