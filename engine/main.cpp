@@ -121,12 +121,13 @@ int main(int argc, char** argv) {
       return EXIT_RENDERED;
     } else if (!strcmp(a, "-q")) {
       options.progress = false;
-    } else if (!strcmp(a, "-j")) {
+    } else if (!strncmp(a, "-j", 2)) {
+      const char* v = a[2] ? a + 2 : i + 1 < argc ? argv[++i] : "";
       char* end = nullptr;
-      long n = i + 1 < argc ? strtol(argv[i + 1], &end, 10) : 0;
-      if (!end || *end || n < 1 || n > 64) return BadCommandLine("-j needs a number of threads (1 to 64)", "");
+      long n = strtol(v, &end, 10);
+      if (!v[0] || *end || n < 1 || n > 64)
+        return BadCommandLine("-j needs a number of threads (1 to 64)", "");
       options.threads = int(n);
-      i++;
     } else if (!strcmp(a, "-o")) {
       if (i + 1 >= argc || !argv[i + 1][0]) return BadCommandLine("-o needs a file name", "");
       options.output = argv[++i];
