@@ -16,6 +16,7 @@
 // busy machine. Last line:
 //   bypass_ratio=A full_ratio=B session_ratio=C dense_over_session=D
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -32,8 +33,9 @@ extern char** environ;
 static const int kSources = 32;
 
 // Runs argv in dir with its output silenced; the wall-clock seconds, or -1
-// when it fails.
-static double Timed(const std::string& dir, const std::vector<std::string>& argv) {
+// when it fails. cpu receives the processor seconds it used (user and
+// system, all its threads).
+static double Timed(const std::string& dir, const std::vector<std::string>& argv, double* cpu) {
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -48,8 +50,10 @@ static double Timed(const std::string& dir, const std::vector<std::string>& argv
   pid_t pid;
   int rc = posix_spawnp(&pid, args[0], &fa, nullptr, args.data(), environ);
   int status = 0;
-  if (rc == 0) waitpid(pid, &status, 0);
+  struct rusage use = {};
+  if (rc == 0) wait4(pid, &status, 0, &use);
   double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  *cpu = use.ru_utime.tv_sec + use.ru_stime.tv_sec + 1e-6 * (use.ru_utime.tv_usec + use.ru_stime.tv_usec);
   posix_spawn_file_actions_destroy(&fa);
   if (chdir(cwd.c_str()) != 0) return -1;
   return rc == 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? s : -1;
@@ -186,10 +190,11 @@ int main(int argc, char** argv) {
     sox.insert(sox.end(), {"-b", "24", "sox.wav"});
     Write(dir + "/tracks.txt", tracks + "end\n");
     Write(dir + "/faders.txt", c.faders);
-    std::vector<double> tSox, tEngine;
+    std::vector<double> tSox, tEngine, cSox, cEngine;
     for (int r = 0; r < rounds; r++) {
-      double a = Timed(dir, sox);
-      double b = Timed(dir, {engine, "-q", "-o", "engine.wav"});
+      double ca = 0, cb = 0;
+      double a = Timed(dir, sox, &ca);
+      double b = Timed(dir, {engine, "-q", "-o", "engine.wav"}, &cb);
       if (a < 0 || b < 0) {
         fprintf(stderr, "engine_bench: %s failed\n", a < 0 ? "sox" : engine.c_str());
         system(("rm -rf " + dir).c_str());
@@ -197,13 +202,18 @@ int main(int argc, char** argv) {
       }
       tSox.push_back(a);
       tEngine.push_back(b);
-      printf("%s round %d: sox %.3f s, vorlax4 %.3f s\n", c.name, r + 1, a, b);
+      cSox.push_back(ca);
+      cEngine.push_back(cb);
+      printf("%s round %d: sox %.3f s (cpu %.3f s), vorlax4 %.3f s (cpu %.3f s)\n", c.name, r + 1,
+             a, ca, b, cb);
       fflush(stdout);
     }
     c.engine = Median(tEngine);
     c.ratio = c.engine / Median(tSox);
-    printf("%s: sox median %.3f s, vorlax4 median %.3f s, ratio %.3f\n", c.name, Median(tSox),
-           c.engine, c.ratio);
+    // On a machine busy with other work the processor time says what the
+    // wall-clock time cannot: how much work each did.
+    printf("%s: sox median %.3f s, vorlax4 median %.3f s, ratio %.3f (cpu ratio %.3f)\n", c.name,
+           Median(tSox), c.engine, c.ratio, Median(cEngine) / Median(cSox));
     if (Median(tSox) < 3)
       printf("%s: warning: sox took less than 3 s a round; run with more SECONDS\n", c.name);
   }
