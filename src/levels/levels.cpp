@@ -10,7 +10,7 @@
 // +120 dB, beyond which no file written by the editor goes (the gains, their
 // products and everything they feed stay finite).
 static const double kFloorDb = -400.0, kLoudestDb = 120.0;
-static const double kSilentGain = std::pow(10.0, kSilentDb / 20.0);
+static const double kSilentGain = std::exp(kSilentDb * M_LN10 / 20);
 static const float kLoudestGain = 1e6f;
 // The largest error in dB that the gains of a block may carry, shared out
 // among the levels that move in it.
@@ -115,36 +115,33 @@ double SumDbAt(const Level* const* levels, int count, double k) {
 // ------------------------------------------------------ gains of a block
 //
 // Each level multiplies its gains into the block's. A move is cut into
-// cells of kSpan frames from its start, and each cell into spans short
-// enough that the level in dB between the two exact ends of a span (a
-// straight line: the gain changes by one ratio each frame) stays within the
-// tolerance of the exact curve. The cuts depend on the move alone, never on
+// cells of kSpan frames from its start, and each cell into spans over which
+// the gain, taken exactly at both ends of the span, is interpolated in a
+// straight line: short enough that the level stays within the tolerance of
+// the exact curve (its bend in dB, and the bend of the gain over a span in
+// which it changes by some dB). The cuts depend on the move alone, never on
 // where a block begins, so that any range of a render is an exact slice of
 // the whole. No power is taken per frame, but in the short moves.
-
-// Multiplies g[i] by the gain of frame a + i, i < n, of a level that goes
-// straight in dB from dbA at frame 0 to dbB at frame h (a <= n, a + n <= h),
-// silence at -144 dB. The gain of frame a is reached from frame 0 by the
-// same steps whatever a is.
-static void MulStraight(float* g, int a, int n, int h, double dbA, double dbB) {
-  dbA = std::max(kFloorDb, std::min(kLoudestDb, dbA));
-  dbB = std::max(kFloorDb, std::min(kLoudestDb, dbB));
-  double v = std::pow(10.0, dbA / 20.0);
-  double r = std::pow(10.0, (dbB - dbA) / (20.0 * h));
-  for (int i = 0; i < a; i++) v *= r;
-  for (int i = 0; i < n; i++, v *= r) g[i] = std::min(g[i] * float(v > kSilentGain ? v : 0.0), kLoudestGain);
-}
 
 static void MulConstant(float* g, int n, double gain) {
   float c = float(gain);
   for (int i = 0; i < n; i++) g[i] = std::min(g[i] * c, kLoudestGain);
 }
 
-// Frames over which a straight line stays within tol dB of a curve whose
-// second derivative is at most m dB per frame squared.
-static int SpanFor(double m, double tol) {
-  if (!(m > 0)) return kSpan;
+// Frames over which a straight line in dB stays within tol dB of a curve
+// whose second derivative is at most m dB per frame squared.
+static int SpanForBend(double m, double tol) {
+  if (!(m * (kSpan * kSpan) > 8 * tol)) return kSpan;
   double h = std::sqrt(8 * tol / m);
+  return h >= kSpan ? kSpan : h < 1 ? 1 : int(h);
+}
+
+// Frames over which a straight line in gain stays within tol dB of a level
+// that goes straight in dB at up to m dB a frame: the line's error is about
+// 20 / ln 10 x (m h ln 10 / 20)^2 / 8 dB.
+static int SpanForSlope(double m, double tol) {
+  if (!(m * m * (kSpan * kSpan) * 0.014391 > tol)) return kSpan;
+  double h = std::sqrt(tol / 0.014391) / m;
   return h >= kSpan ? kSpan : h < 1 ? 1 : int(h);
 }
 
@@ -160,32 +157,40 @@ static void MulMove(const LevelMove& m, double j, int n, float* g, double tol) {
     }
     return;
   }
-  // The level is from + d x^s: its second derivative in frames is
-  // d s (s - 1) x^(s - 2) / R^2, monotonic in x, so the larger of its values
-  // at the two ends of a span bounds it over the span.
-  const double k2 = std::fabs(d * s * (s - 1)) / (R * R);
-  auto Power = [&](double k) { return s == 1.0 ? k / R : std::pow(k / R, s); };
-  auto Curvature = [&](double k, double xs) {
-    if (k > 0) return k2 * xs / ((k / R) * (k / R));
-    return s < 2 ? std::numeric_limits<double>::infinity() : s == 2 ? k2 : 0.0;
+  // The level is from + d x^s, x = k / R: its first and second derivatives
+  // in frames are d s x^(s-1) / R and d s (s - 1) x^(s - 2) / R^2, each
+  // monotonic in x, so their larger values at the two ends of a span bound
+  // them over the span.
+  const double k1 = std::fabs(d * s), k2 = std::fabs(d * s * (s - 1)) / (R * R);
+  const double inf = std::numeric_limits<double>::infinity();
+  // The ends of the spans in single precision (some 1e-5 dB at most).
+  auto Power = [&](double k) { return s == 1.0 ? k / R : double(powf(float(k / R), float(s))); };
+  auto Span = [&](double k, double xs) {
+    double slope = k > 0 ? k1 * xs / k : s < 1 ? inf : s == 1 ? k1 / R : 0.0;
+    double bend = k2 == 0 ? 0.0 : k > 0 ? k2 * xs / ((k / R) * (k / R)) : s < 2 ? inf : s == 2 ? k2 : 0.0;
+    return std::min(SpanForBend(bend, tol / 2), SpanForSlope(slope, tol / 2));
+  };
+  auto Gain = [&](double xs) {
+    double db = std::max(kFloorDb, std::min(kLoudestDb, m.from + d * xs));
+    return double(expf(float(db * (M_LN10 / 20))));
   };
   const double last = j + n;  // the frame after the last one wanted
   double a = std::floor(j / kSpan) * kSpan;  // the cell of frame j
-  double xs = Power(a);
+  double xs = Power(a), ga = Gain(xs);
   while (a < last) {
     double cellEnd = std::min(std::floor(a / kSpan) * kSpan + kSpan, R);
-    int h = std::min(SpanFor(Curvature(a, xs), tol), int(cellEnd - a));
+    int h = std::min(Span(a, xs), int(cellEnd - a));
     double xs2 = Power(a + h);
-    double cb = Curvature(a + h, xs2);
-    if (SpanFor(cb, tol) < h) {
-      h = SpanFor(cb, tol);
-      xs2 = Power(a + h);
+    int h2 = Span(a + h, xs2);
+    if (h2 < h) h = h2, xs2 = Power(a + h);
+    double gb = Gain(xs2), step = (gb - ga) / h;
+    int from = int(std::max(a, j) - a), to = int(std::min(a + h, last) - a);
+    float* out = g + int(a - j);
+    for (int i = from; i < to; i++) {
+      double v = ga + step * i;
+      out[i] = std::min(out[i] * float(v > kSilentGain ? v : 0.0), kLoudestGain);
     }
-    double from = std::max(a, j), to = std::min(a + h, last);
-    if (from < to)
-      MulStraight(g + int(from - j), int(from - a), int(to - from), h, m.from + d * xs,
-                  m.from + d * xs2);
-    a += h, xs = xs2;
+    a += h, xs = xs2, ga = gb;
   }
 }
 
