@@ -184,11 +184,11 @@ static void MulMove(const LevelMove& m, double j, int n, float* g, double tol) {
     int h2 = Span(a + h, xs2);
     if (h2 < h) h = h2, xs2 = Power(a + h);
     double gb = Gain(xs2), step = (gb - ga) / h;
-    int from = int(std::max(a, j) - a), to = int(std::min(a + h, last) - a);
-    float* out = g + int(a - j);
+    const int base = int(a - j);  // g[base + i] is frame a + i
+    const int from = int(std::max(a, j) - a), to = int(std::min(a + h, last) - a);
     for (int i = from; i < to; i++) {
       double v = ga + step * i;
-      out[i] = std::min(out[i] * float(v > kSilentGain ? v : 0.0), kLoudestGain);
+      g[base + i] = std::min(g[base + i] * float(v > kSilentGain ? v : 0.0), kLoudestGain);
     }
     a += h, xs = xs2, ga = gb;
   }
