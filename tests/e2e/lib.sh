@@ -140,10 +140,21 @@ window_title() {
 }
 
 # What a text field or text display at x y of window NAME holds, as a user
-# copies it: click into it, select all, copy, read the clipboard.
+# copies it: select it (copy_text WINDOW X Y for a field, WINDOW X Y X2 Y2
+# for a text area), copy, read the clipboard.
 copy_text() {
-  click_in "$1" "$2" "$3"
-  keys_to "$1" ctrl+a ctrl+c
+  if [ $# -ge 5 ]; then
+    # A text area: dragged over from (X, Y) to (X2, Y2).
+    local id; id=$(window_id "$1")
+    xdotool mousemove --window "$id" "$2" "$3" sleep 0.1 mousedown 1 \
+      mousemove --window "$id" "$4" "$5" sleep 0.1 mouseup 1
+    sleep 0.3
+    keys_to "$1" ctrl+c
+  else
+    # A one-line field: Home, then Shift+End (Ctrl+a is a program shortcut).
+    click_in "$1" "$2" "$3"
+    keys_to "$1" Home shift+End ctrl+c
+  fi
   xclip -o -selection clipboard 2>/dev/null || true
 }
 

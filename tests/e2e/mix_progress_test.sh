@@ -80,7 +80,7 @@ touch "$WORK/fail-next"
 keys_to Orvane ctrl+m
 report=$(window_id "Mix report")
 screenshot "Mix report" mix-report.png
-text=$(copy_text "Mix report" 100 60)
+text=$(copy_text "Mix report" 20 16 550 238)
 for r in "audio/drums.wav (channel 1): No such file or directory" \
          "audio/bass.wav: 44100 Hz, the mix is 48000 Hz" \
          "Demo.wav: cannot create the output: Permission denied"; do
