@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "mixrun/mixrun.h"
+#include "model/model.h"
 
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -52,4 +53,16 @@ std::string SummaryFields(const std::string& line) {
   o << '|' << s.clipped << " clipped|" << s.renderSeconds << " s|";
   for (const std::string& w : s.warnings) o << w << ';';
   return o.str();
+}
+
+void SetPoint(int slot, int row, double t, float volume, float ramp, float offset, float shape) {
+  IndexActiveArray[row] = 1;
+  IndexMin[row] = IndexMsec[row] = 0;
+  IndexSec[row] = float(t);
+  int e = Cell(slot, row);
+  ChanActive[e] = 1;
+  Volume[e] = volume;
+  Ramp[e] = ramp;
+  Offset[e] = offset;
+  Shape[e] = shape;
 }

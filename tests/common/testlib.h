@@ -28,6 +28,10 @@ std::string Golden(const std::string& name);
 // or "-" when the line is no summary.
 std::string SummaryFields(const std::string& line);
 
+// An automation point of slot at row, the row put in use at time t seconds.
+void SetPoint(int slot, int row, double t, float volume, float ramp = 0, float offset = 0,
+              float shape = 1);
+
 // Builds every window of the editor once per test binary (no display
 // needed) on a freshly reset model, as main does before the event loop.
 void BuildEditorOnce();

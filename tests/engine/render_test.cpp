@@ -94,19 +94,6 @@ void Source(int slot, const char* name, double v, double seconds, int channels =
   Constant(name, v, seconds, channels);
   SetName(slot, name);
 }
-// An automation point of slot at row (the row is put in use at time t s).
-void SetPoint(int slot, int row, double t, float volume, float ramp = 0, float offset = 0,
-              float shape = 1) {
-  IndexActiveArray[row] = 1;
-  IndexMin[row] = IndexMsec[row] = 0;
-  IndexSec[row] = float(t);
-  int e = Cell(slot, row);
-  ChanActive[e] = 1;
-  Volume[e] = volume;
-  Ramp[e] = ramp;
-  Offset[e] = offset;
-  Shape[e] = shape;
-}
 // Renders the model to path; the exit status, errors joined by newlines.
 int RenderTo(const std::string& path, std::string* errors = nullptr, RenderReport* report = nullptr) {
   RenderOptions o;

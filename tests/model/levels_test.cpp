@@ -6,24 +6,12 @@
 #include <gtest/gtest.h>
 
 #include "levels/levels.h"
+#include "testlib.h"
 #include "model/model.h"
 
 namespace {
 
 const double kRate = 48000;
-
-// A point of slot on row at its time (seconds), in use.
-void Point(int slot, int row, double seconds, float db, float ramp, float shape = 1,
-           float offset = 0) {
-  IndexActiveArray[row] = 1;
-  IndexSec[row] = float(seconds);
-  int e = Cell(slot, row);
-  ChanActive[e] = 1;
-  Volume[e] = db;
-  Ramp[e] = ramp;
-  Shape[e] = shape;
-  Offset[e] = offset;
-}
 
 struct Case {
   const char* what;
@@ -33,20 +21,20 @@ struct Case {
 
 const Case kCases[] = {
   // -6 dB over 2 s from 1 s, straight in dB.
-  {"one point, before", [] { Point(1, 1, 1, -6, 2); }, 0.5, 0},
-  {"one point, halfway", [] { Point(1, 1, 1, -6, 2); }, 2, -3},
-  {"one point, after", [] { Point(1, 1, 1, -6, 2); }, 9, -6},
+  {"one point, before", [] { SetPoint(1, 1, 1, -6, 2); }, 0.5, 0},
+  {"one point, halfway", [] { SetPoint(1, 1, 1, -6, 2); }, 2, -3},
+  {"one point, after", [] { SetPoint(1, 1, 1, -6, 2); }, 9, -6},
   // Shape 2: half the ramp gives a quarter of the move.
-  {"shape 2, halfway", [] { Point(1, 1, 1, -8, 2, 2); }, 2, -2},
+  {"shape 2, halfway", [] { SetPoint(1, 1, 1, -8, 2, 0, 2); }, 2, -2},
   // A ramp of 0 is there 5 ms after its time.
-  {"ramp 0", [] { Point(1, 1, 1, -6, 0); }, 1.1, -6},
+  {"ramp 0", [] { SetPoint(1, 1, 1, -6, 0); }, 1.1, -6},
   // -12 over 2 s from 1 s; at 2 s (-6 reached) a move back to 0 over 1 s.
-  {"overlap, first move", [] { Point(1, 1, 1, -12, 2); Point(1, 2, 2, 0, 1); }, 1.5, -3},
-  {"overlap, second from -6", [] { Point(1, 1, 1, -12, 2); Point(1, 2, 2, 0, 1); }, 2.5, -3},
-  {"overlap, end", [] { Point(1, 1, 1, -12, 2); Point(1, 2, 2, 0, 1); }, 4, 0},
+  {"overlap, first move", [] { SetPoint(1, 1, 1, -12, 2); SetPoint(1, 2, 2, 0, 1); }, 1.5, -3},
+  {"overlap, second from -6", [] { SetPoint(1, 1, 1, -12, 2); SetPoint(1, 2, 2, 0, 1); }, 2.5, -3},
+  {"overlap, end", [] { SetPoint(1, 1, 1, -12, 2); SetPoint(1, 2, 2, 0, 1); }, 4, 0},
   // Row at 2 s, offset -0.5: the move runs 1.5 .. 2.5 s.
-  {"negative offset, before", [] { Point(1, 1, 2, -10, 1, 1, -0.5f); }, 1.4, 0},
-  {"negative offset, halfway", [] { Point(1, 1, 2, -10, 1, 1, -0.5f); }, 2, -5},
+  {"negative offset, before", [] { SetPoint(1, 1, 2, -10, 1, -0.5f); }, 1.4, 0},
+  {"negative offset, halfway", [] { SetPoint(1, 1, 2, -10, 1, -0.5f); }, 2, -5},
 };
 
 TEST(Levels, HandComputedLevels) {
@@ -62,8 +50,8 @@ TEST(Levels, HandComputedLevels) {
 // silent VCA silences the channel.
 TEST(Levels, VcaAddsToItsChannels) {
   ClearInternalArrays();
-  Point(1, 0, 0, -3, 0);
-  Point(VcaSlot(1), 0, 0, -6, 0);
+  SetPoint(1, 0, 0, -3, 0);
+  SetPoint(VcaSlot(1), 0, 0, -6, 0);
   VcaAsn[(1 - 1) * 8 + 0] = 1;
   int slots[1 + NUM_VCAS];
   ASSERT_EQ(ChannelLevelSlots(1, slots), 2);
@@ -71,7 +59,7 @@ TEST(Levels, VcaAddsToItsChannels) {
   Level own = BuildLevel(1, kRate), vca = BuildLevel(VcaSlot(1), kRate);
   const Level* both[] = {&own, &vca};
   EXPECT_NEAR(SumDbAt(both, 2, 1 * kRate), -9, 1e-6);
-  Point(VcaSlot(1), 1, 2, -144, 0);
+  SetPoint(VcaSlot(1), 1, 2, -144, 0);
   vca = BuildLevel(VcaSlot(1), kRate);
   EXPECT_EQ(SumDbAt(both, 2, 3 * kRate), kSilentDb);
 }
@@ -80,7 +68,7 @@ TEST(Levels, VcaAddsToItsChannels) {
 // where the row is in use and "auto" is on.
 TEST(Levels, PointStarts) {
   ClearInternalArrays();
-  Point(4, 3, 2, -10, 1, 1, -0.5f);
+  SetPoint(4, 3, 2, -10, 1, -0.5f);
   double s = 0;
   EXPECT_TRUE(LevelPointAt(4, 3, &s));
   EXPECT_DOUBLE_EQ(s, 1.5);
