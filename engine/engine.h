@@ -19,6 +19,8 @@ enum { EXIT_RENDERED = 0, EXIT_BAD_COMMAND_LINE = 1, EXIT_NOT_RENDERED = 2 };
 // Resets the model and reads faders.txt, tracks.txt and prefs.txt of the
 // working directory with the editor's readers. Every file that is missing or
 // unreadable adds a message naming it and the cause; false when any failed.
+// A mix in which no channel names a wave file is refused here ("nothing to
+// mix").
 bool LoadMixFiles(std::vector<std::string>* errors);
 
 struct RenderOptions {
@@ -40,6 +42,8 @@ struct RenderReport {
   double peak = 0;        // largest absolute sample before clipping, full scale 1
   long long clipped = 0;  // samples clipped at the output
   double seconds = 0;     // wall-clock time of the render
+  long long nonFinite = 0;  // source samples that were not numbers, replaced by 0
+  std::vector<std::string> warnings;  // what did not stop the render, each naming its file
 };
 
 // The default output: MixDirName/MixName.wav (working directory when
@@ -52,7 +56,8 @@ std::string DefaultOutputPath();
 int RenderModel(const RenderOptions& options, RenderReport* report,
                 std::vector<std::string>* errors);
 
-// The one summary line printed on standard output (without newline).
+// The one summary line printed on standard output (without newline); the
+// non-finite samples replaced are mentioned only when there were any.
 std::string SummaryLine(const RenderReport& report);
 
 #endif

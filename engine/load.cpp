@@ -1,31 +1,21 @@
 // The mix files, read whole and handed to the editor's own readers.
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
 #include "engine.h"
 #include "files/files.h"
+#include "files/text.h"
+#include "sources.h"
 #include "model/model.h"
 
-// Reads name whole into text. False with the cause in errors.
+// Reads name whole into text (a FIFO or a device is refused, never waited
+// on). False with the cause in errors.
 static bool ReadWhole(const char* name, std::string* text, std::vector<std::string>* errors) {
-  FILE* f = fopen(name, "rb");
-  if (!f) {
-    errors->push_back(std::string(name) + ": " + strerror(errno));
-    return false;
-  }
-  char chunk[65536];
-  size_t got;
-  text->clear();
-  while ((got = fread(chunk, 1, sizeof chunk, f)) > 0) text->append(chunk, got);
-  bool failed = ferror(f);
-  int e = errno;
-  fclose(f);
-  if (failed) {
-    errors->push_back(std::string(name) + ": cannot read: " + strerror(e));
-    return false;
-  }
-  return true;
+  std::string why;
+  int got = ReadWholeFile(name, text, &why);
+  if (got == 0) errors->push_back(std::string(name) + ": " + strerror(ENOENT));
+  if (got < 0) errors->push_back(std::string(name) + ": cannot read: " + why);
+  return got > 0;
 }
 
 bool LoadMixFiles(std::vector<std::string>* errors) {
@@ -40,5 +30,9 @@ bool LoadMixFiles(std::vector<std::string>* errors) {
   ParseFaderText(texts[0].c_str(), texts[0].size());
   ParseTracksText(texts[1].c_str(), texts[1].size());
   ParsePrefsText(texts[2].c_str(), texts[2].size());
+  if (!AnySourceNamed()) {
+    errors->push_back("nothing to mix: no channel names a wave file");
+    return false;
+  }
   return true;
 }

@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "engine.h"
+#include "files/text.h"
 #include "mixrun/mixrun.h"
 #include "output.h"
 
@@ -156,16 +157,19 @@ int main(int argc, char** argv) {
   if (status != EXIT_RENDERED && cancelRequested &&
       (errors.empty() || errors.back() != "render cancelled"))
     errors.push_back("render cancelled");
-  for (const std::string& e : errors) fprintf(stderr, "vorlax4: %s\n", e.c_str());
+  // Names and paths come from the user's files: never raw on a terminal.
+  for (const std::string& e : errors) fprintf(stderr, "vorlax4: %s\n", Escaped(e).c_str());
   if (status != EXIT_RENDERED) {
     progress.Finish(false);
     fprintf(stderr, "vorlax4: nothing rendered\n");
     return status;
   }
+  for (const std::string& w : report.warnings)
+    fprintf(stderr, "vorlax4: warning: %s\n", Escaped(w).c_str());
   if (report.clipped > 0)
     fprintf(stderr, "vorlax4: warning: %lld samples clipped (peak %+.2f dBFS)\n", report.clipped,
             20 * std::log10(report.peak));
-  printf("%s\n", SummaryLine(report).c_str());
+  printf("%s\n", Escaped(SummaryLine(report)).c_str());
   fflush(stdout);
   progress.Finish(true);
   return EXIT_RENDERED;

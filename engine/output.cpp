@@ -1,5 +1,7 @@
 #include "output.h"
 
+#include "files/text.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,42 +14,27 @@
 
 char wavTempPath[4096];
 
-static std::string Cause(const std::string& path, const char* what) {
-  return path + ": " + what + ": " + strerror(errno);
-}
-
 bool WavOpen(WavOut* out, const std::string& path, int rate, int channels, int bits,
              int dither, std::string* error) {
   out->path = path;
   out->bits = bits;
   out->channels = channels;
   out->dither = dither > 0 ? dither : 0;
-  size_t slash = path.rfind('/');
-  std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  struct stat st;
-  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    *error = path + ": is a directory";
+  // The save of the editor's files: through links, keeping owner and mode,
+  // refusing what cannot be replaced, clearing dead renders' partial files.
+  std::string why;
+  if (!BeginSave(path.c_str(), &out->save, &why)) {
+    *error = path + (why == kReadOnly ? ": the output is read-only" : ": cannot create the output: " + why);
     return false;
   }
-  out->temp = dir + "." + base + ".XXXXXX";
+  out->fd = out->save.fd;
+  out->temp = out->save.temp;
   if (out->temp.size() >= sizeof wavTempPath) {
     *error = path + ": the name is too long";
+    WavAbort(out);
     return false;
   }
-  std::vector<char> name(out->temp.begin(), out->temp.end());
-  name.push_back(0);
-  out->fd = mkstemp(name.data());
-  if (out->fd < 0) {
-    *error = Cause(path, "cannot create the output");
-    return false;
-  }
-  out->temp = name.data();
-  memcpy(wavTempPath, name.data(), name.size());
-  // mkstemp makes the file private; give it the usual permissions.
-  mode_t mask = umask(0);
-  umask(mask);
-  fchmod(out->fd, 0666 & ~mask);
+  memcpy(wavTempPath, out->temp.c_str(), out->temp.size() + 1);
   SF_INFO info;
   memset(&info, 0, sizeof info);
   info.samplerate = rate;
@@ -159,30 +146,21 @@ bool WavFinish(WavOut* out, std::string* error) {
     WavAbort(out);
     return false;
   }
-  if (fsync(out->fd) != 0) {
-    *error = Cause(out->path, "cannot write the output");
+  std::string why;
+  out->fd = -1;  // the save closes it
+  if (!CommitSave(&out->save, &why)) {
+    *error = out->path + ": cannot write the output: " + why;
     WavAbort(out);
     return false;
   }
-  int fd = out->fd;
-  out->fd = -1;
-  if (close(fd) != 0) {
-    *error = Cause(out->path, "cannot write the output");
-    WavAbort(out);
-    return false;
-  }
-  if (rename(out->temp.c_str(), out->path.c_str()) != 0) {
-    *error = Cause(out->path, "cannot replace the output");
-    WavAbort(out);
-    return false;
-  }
+  if (!out->save.note.empty()) out->note = out->path + ": " + out->save.note;
   wavTempPath[0] = 0;
   return true;
 }
 
 void WavAbort(WavOut* out) {
   if (out->file) sf_close(out->file), out->file = nullptr;
-  if (out->fd >= 0) close(out->fd), out->fd = -1;
-  if (!out->temp.empty()) unlink(out->temp.c_str());
+  out->fd = -1;
+  AbortSave(&out->save);
   wavTempPath[0] = 0;
 }

@@ -6,11 +6,15 @@
 
 #include <sndfile.h>
 
+#include "files/text.h"
+
 #include <string>
 #include <vector>
 
 struct WavOut {
   std::string path, temp;
+  SaveFile save;           // the safe save of path (temp is its temporary file)
+  std::string note;        // set when the output had to be written in place
   SNDFILE* file = nullptr;
   int fd = -1;
   int bits = 24, channels = 2, dither = 0;

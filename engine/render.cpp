@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "engine.h"
+#include "files/text.h"
 #include "fx.h"
 #include "levels/levels.h"
 #include "model/model.h"
@@ -128,7 +129,9 @@ std::string SummaryLine(const RenderReport& r) {
            "(%.1fx realtime)",
            length, r.rate, r.channels, r.bits, peak, r.clipped, r.seconds,
            r.seconds > 0 ? length / r.seconds : 0.0);
-  return r.output + line;
+  std::string summary = r.output + line;
+  if (r.nonFinite > 0) summary += ", " + std::to_string(r.nonFinite) + " non-finite samples replaced";
+  return summary;
 }
 
 // A pool of threads that run one job together: Run calls job(w) on each
@@ -355,6 +358,7 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
   const int channels = monoOn == 1 ? 1 : 2;
   const int bits = OutbitsStore == 16 ? 16 : 24;
   std::string path = options.output.empty() ? DefaultOutputPath() : options.output;
+  CheckOutputIsNoSource(sources, path, errors);
   if (double(head + end - start) * channels * (bits / 8) > 4294967295.0 - 1024)
     errors->push_back(path + ": the mix is too long for a WAV file (4 GB)");
   if (errors->size() > errorsBefore) {
@@ -505,7 +509,7 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
   std::vector<float> mL(B), mR(B), gL(B), gR(B), rev(B), trev(B), mGain(B);
   const bool tty = options.progress && isatty(2);
   int shown = -1;
-  std::string title = MixName[0] ? MixName : "mixFilename";
+  std::string title = Escaped(MixName[0] ? MixName : "mixFilename");
   auto Cancelled = [&] { return options.cancel && options.cancel->load(); };
   // The master stage of block b: submixes, reverbs, master, output, and
   // the point where each block is done (progress).
@@ -613,6 +617,8 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
   if (ok && Cancelled()) ok = false, error = "render cancelled";
   if (ok) ok = WavFinish(&out, &error);
   else WavAbort(&out);
+  ReportNonFinite(sources, report);
+  if (!out.note.empty()) report->warnings.push_back(out.note);
   Cleanup();
   if (!ok) {
     errors->push_back(error);

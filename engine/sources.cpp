@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine.h"
 #include "model/model.h"
 
 bool IsSilentName(const char* name) { return name[0] == 0 || strcmp(name, "----") == 0; }
@@ -44,6 +45,12 @@ bool OpenSources(std::vector<Source>* sources, int* rate, std::vector<std::strin
       errors->push_back(Described(s) + ": is a directory, not a wave file");
       continue;
     }
+    if (!S_ISREG(st.st_mode)) {  // a FIFO would hold the render forever
+      errors->push_back(Described(s) + ": is not a regular file");
+      continue;
+    }
+    s.dev = st.st_dev;
+    s.ino = st.st_ino;
     SF_INFO info;
     memset(&info, 0, sizeof info);
     s.file = sf_open(s.path.c_str(), SFM_READ, &info);
@@ -83,6 +90,45 @@ bool OpenSources(std::vector<Source>* sources, int* rate, std::vector<std::strin
     return false;
   }
   return true;
+}
+
+bool AnySourceNamed() {
+  for (int n = 1; n <= NUM_INPUTS; n++) {
+    char name[NAME_LEN];
+    CopyField(name, sizeof name, NameBuffer[n]);
+    if (!IsSilentName(name)) return true;
+  }
+  return false;
+}
+
+void CheckOutputIsNoSource(const std::vector<Source>& sources, const std::string& output,
+                           std::vector<std::string>* errors) {
+  struct stat st;
+  if (stat(output.c_str(), &st) != 0) return;  // not there yet: no source either
+  for (const Source& s : sources)
+    if (s.dev == (unsigned long long)st.st_dev && s.ino == (unsigned long long)st.st_ino)
+      errors->push_back(Described(s) + ": is the output " + output +
+                        "; the mix would be written over its own source");
+}
+
+void ReportNonFinite(const std::vector<Source>& sources, RenderReport* report) {
+  for (const Source& s : sources) {
+    if (s.nonFinite == 0) continue;
+    report->nonFinite += s.nonFinite;
+    report->warnings.push_back(Described(s) + ": " + std::to_string(s.nonFinite) +
+                               " samples that are not numbers (NaN or infinite) replaced by 0");
+  }
+}
+
+// Replaces the samples of x that are not finite numbers by 0; their count.
+static long long ZeroNonFinite(float* x, size_t n) {
+  long long bad = 0;
+  for (size_t i = 0; i < n; i++) {
+    uint32_t u;
+    memcpy(&u, &x[i], sizeof u);
+    if ((u & 0x7f800000u) == 0x7f800000u) x[i] = 0, bad++;
+  }
+  return bad;
 }
 
 void CloseSources(std::vector<Source>* sources) {
@@ -140,6 +186,8 @@ bool ReadSource(Source* s, long long k, int n, float* left, float* right) {
     } else {
       sf_count_t got = s->rawBytes ? ReadRaw(s, want, left + skip, s->channels == 2 ? right + skip : nullptr)
                                    : sf_readf_float(s->file, Buffer(s, want), want);
+      // Integer PCM is always finite; a float file may hold NaN or infinity.
+      if (!s->rawBytes && got > 0) s->nonFinite += ZeroNonFinite(s->buffer.data(), size_t(got) * s->channels);
       s->next = from + got;
       if (got != want) {
         s->failed = true;

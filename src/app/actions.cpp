@@ -63,12 +63,16 @@ void WritePreferencesFile() {
 
 // prefs.txt, tracks.txt, faders.txt, in that order. False when any of them
 // was not saved; *failed then says which, and why the first one failed.
-static bool SaveThree(std::string* failed) {
+// *notes collects how files with several names were written.
+static bool SaveThree(std::string* failed, std::string* notes = nullptr) {
   struct { bool (*save)(); const char* name; } saves[] = {
     {SavePrefsFile, "prefs.txt"}, {SaveTracksFile, "tracks.txt"}, {SaveFaderFile, "faders.txt"}};
   std::string names, why;
   for (auto& s : saves) {
-    if (s.save()) continue;
+    if (s.save()) {
+      if (notes && !LastSaveNote.empty()) *notes += "; " + LastSaveNote;
+      continue;
+    }
     names += names.empty() ? "" : ", ";
     names += s.name;
     if (why.empty()) why = LastSaveError;
@@ -80,9 +84,9 @@ static bool SaveThree(std::string* failed) {
 }
 
 void SaveAll() {
-  std::string failed;
-  if (SaveThree(&failed))
-    CopyField(tbuffer, TBUF_LEN, "Save Complete");
+  std::string failed, notes;
+  if (SaveThree(&failed, &notes))
+    snprintf(tbuffer, TBUF_LEN, "Save Complete%s", notes.c_str());
   else
     snprintf(tbuffer, TBUF_LEN, "Save failed: %s", failed.c_str());
   ShowStatus();

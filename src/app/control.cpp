@@ -16,6 +16,7 @@
 #include "../automation/automation.h"
 #include "../effects/effects.h"
 #include "../faders/faders.h"
+#include "../files/text.h"
 #include "../model/model.h"
 #include "../prefs/prefs.h"
 #include "../routing/routing.h"
@@ -66,9 +67,10 @@ static void StatusColors(bool warning) {
   TextResponse->redraw();
 }
 
+// Reports carry names and paths from the user's files: shown escaped.
 void ShowStatus() {
   StatusColors(false);
-  if (TextResponse) TextResponse->value(tbuffer);
+  if (TextResponse) TextResponse->value(Escaped(tbuffer).c_str());
 }
 void ShowStatusWarning() {
   ShowStatus();

@@ -11,6 +11,7 @@
 #include <FL/Fl_Window.H>
 
 #include "app.h"
+#include "../files/text.h"
 #include "../model/model.h"
 
 // The 48 px icon, made from the scalable one when the program is built
@@ -63,7 +64,7 @@ static std::string OwnDirectory() {
 }
 
 std::string EngineCommand() {
-  if (Path[0]) return std::string(Path) + "vorlax4";
+  if (Path[0]) return ExpandHome(Path) + "vorlax4";  // "~/" names $HOME, as in a shell
   std::string beside = OwnDirectory();
   if (!beside.empty() && access((beside + "vorlax4").c_str(), X_OK) == 0) return beside + "vorlax4";
   return "vorlax4";

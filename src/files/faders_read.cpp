@@ -531,6 +531,9 @@ void ParseFaderText(const char* text, size_t len) {
 // --- The file ---
 
 static bool not_created;  // faders.txt was missing and could not be created
+static std::string read_error;  // why the last read failed ("" when it did not)
+
+const std::string& FaderReadError() { return read_error; }
 
 bool MakeNewFile() {
   if (MixName[0] == '\0') CopyField(MixName, NAME_LEN, "mixFilename");
@@ -551,6 +554,7 @@ long ReadFaderFile() {
   std::string why;
   int got = ReadWholeFile("faders.txt", &reserve_fbuff, &why);
   not_created = false;
+  read_error.clear();
   if (got == 0) {
     // A new file holds the mix-name line, and so does the text scanned.
     if (MakeNewFile())
@@ -563,6 +567,7 @@ long ReadFaderFile() {
   }
   if (got < 0) {
     printf("fader file read error\n");
+    read_error = why;
     reserve_fbuff.clear();
     return 0;
   }
@@ -575,6 +580,13 @@ long ReadFaderFile() {
 
 long LoadFaderFile() {
   long n = ReadFaderFile();
+  // A file that is there but cannot be read changes nothing in the model.
+  if (!read_error.empty()) {
+    snprintf(tbuffer, TBUF_LEN, "faders.txt could not be read: %s; nothing was changed",
+             read_error.c_str());
+    printf("%s\n", tbuffer);
+    return 0;
+  }
   if (!not_created) snprintf(tbuffer, TBUF_LEN, "Read %li bytes from faders.txt", n);
   ParseFaderText(reserve_fbuff.data(), reserve_fbuff.size());
   return n;

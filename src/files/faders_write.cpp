@@ -221,10 +221,12 @@ std::string BuildFaderText(const std::string& old) {
 
 // --- The file ---
 
+static std::string write_note;  // how the last write of faders.txt was done
+
 long WriteFaderFile(const std::string& text) {
   std::string why;
   size_t written = 0;
-  if (!SafeWriteFile("faders.txt", text, &why, &written)) {
+  if (!SafeWriteFile("faders.txt", text, &why, &written, &write_note)) {
     if (written != text.size())
       printf("write error:  expected %li, returned %li\n", (long)text.size(), (long)written);
     ReportNotSaved("faders.txt", why);
@@ -234,13 +236,19 @@ long WriteFaderFile(const std::string& text) {
 }
 
 bool SaveFaderFile() {
-  // reserve_fbuff keeps its room from one save to the next.
-  if (ReadFaderFile() > 0) ScrubEffects(reserve_fbuff);
+  // reserve_fbuff keeps its room from one save to the next. An old file
+  // that cannot be read would take its kept lines with it: not saved.
+  long old = ReadFaderFile();
+  if (!FaderReadError().empty()) {
+    ReportNotSaved("faders.txt", "the old file could not be read (" + FaderReadError() + ")");
+    return false;
+  }
+  if (old > 0) ScrubEffects(reserve_fbuff);
   else if (reserve_fbuff.empty()) Appendf(reserve_fbuff, "%s\n", MixName);
   AppendBuffer(reserve_fbuff);
   VolumeVarnToText(reserve_fbuff);
   long n = WriteFaderFile(reserve_fbuff);
   if (n < 0) return false;
-  snprintf(tbuffer, TBUF_LEN, "Wrote %li bytes to faders.txt", n);
+  ReportSaved("faders.txt", n, write_note);
   return true;
 }

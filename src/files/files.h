@@ -34,11 +34,16 @@ std::string& VolumeVarnToText(std::string& text);  // pan, rows, points, "end"
 long WriteFaderFile(const std::string& text);
 // Loads faders.txt into reserve_fbuff; bytes read (0 when nothing was read).
 long ReadFaderFile();
+// Why the last ReadFaderFile could not read a faders.txt that is there;
+// "" when it read it or there was none.
+const std::string& FaderReadError();
 bool MakeNewFile();
 void ParseBufferMulti(const char* text, size_t len);
 void ReadVolumes(const char* text, size_t len);
 
 // --- prefs.txt ---
+// A pan law held in the engine's range 0..6 (NaN: 0, the balance law).
+float ClampPanLaw(float law);
 std::string& ScrubPrefs(std::string& text);        // the carried lines only
 
 // --- The file steps without widgets: each leaves its report in tbuffer ---

@@ -6,17 +6,18 @@
 #include "text.h"
 #include "../model/model.h"
 
-// The pan law, when it lies in 0..6 as written. 0 is written too: it is the
-// engine's balance law, a setting of the Preferences window, and left out it
-// would reach the engine as the default 3 dB. The test is made on the text
-// written, so that a value that rounds out of the range (6.08 to "6.1") is
-// left out at once rather than at the next save.
-static void AppendPanLaw(std::string& t) {
-  std::string line;
-  Appendf(line, "pan\t%.1f\n", PanlawStore);
-  double written = ToDouble(Field{line.data() + 4, line.size() - 5});
-  if (written >= 0 && written < 6.1) t += line;
+// The pan law, always, held in the engine's range 0..6: 0 is the balance
+// law, a setting of the Preferences window, and a line left out would reach
+// the engine as the default 3 dB, whatever the editor held. A law above 6
+// renders as 6 and one below 0 (or not a number) as the balance law, so the
+// clamped value renders as the one held; the window and the reader clamp
+// where they take a value, so that what the window shows is what is saved.
+float ClampPanLaw(float law) {
+  if (!(law > 0)) return 0;  // NaN too: the balance law, as the engine takes it
+  return law > 6 ? 6.0f : law;
 }
+
+static void AppendPanLaw(std::string& t) { Appendf(t, "pan\t%.1f\n", ClampPanLaw(PanlawStore)); }
 
 std::string BuildPrefsText(const std::string& old) {
   std::string carried = old;
@@ -47,14 +48,18 @@ std::string BuildPrefsText(const std::string& old) {
 }
 
 bool SavePrefsFile() {
-  std::string old, why;
-  if (ReadWholeFile("prefs.txt", &old, &why) != 1) old.clear();
+  std::string old, why, note;
+  // The lines of its own that the old file carries must not be lost.
+  if (ReadWholeFile("prefs.txt", &old, &why) < 0) {
+    ReportNotSaved("prefs.txt", "the old file could not be read (" + why + ")");
+    return false;
+  }
   std::string t = BuildPrefsText(old);
-  if (!SafeWriteFile("prefs.txt", t, &why)) {
+  if (!SafeWriteFile("prefs.txt", t, &why, nullptr, &note)) {
     ReportNotSaved("prefs.txt", why);
     return false;
   }
-  snprintf(tbuffer, TBUF_LEN, "Wrote %li bytes to prefs.txt", (long)t.size());
+  ReportSaved("prefs.txt", (long)t.size(), note);
   return true;
 }
 
@@ -93,7 +98,7 @@ const PrefKey pref_keys[] = {
   {Str_wavdir, 1, {LINE}, [](const Field* f) { CopyFieldText(WavDirName, PATH_LEN, f[0], CUT_DIRECTORY); }, true},
   {Str_mixdir, 1, {LINE}, [](const Field* f) { CopyFieldText(MixDirName, PATH_LEN, f[0], CUT_DIRECTORY); }, true},
   {Str_oname, 1, {LINE}, [](const Field* f) { CopyFieldText(MixName, NAME_LEN, f[0], CUT_MIX_NAME); }, true},
-  {Str_panlaw, 1, {LINE}, [](const Field* f) { Floats(&PanlawStore, f, 1); }},
+  {Str_panlaw, 1, {LINE}, [](const Field* f) { PanlawStore = ClampPanLaw((float)ToDouble(f[0])); }},
   {Str_outbits, 1, {LINE}, [](const Field* f) { OutbitsStore = TruncToInt(ToDouble(f[0])); }},
   {Str_device, 1, {LINE}, [](const Field* f) { CopyFieldText(DeviceName, DEVICE_LEN, f[0], CUT_DEVICE); }, true},
   {Str_play, 1, {LINE}, [](const Field* f) { PlayMode = ToInt(f[0]); }},

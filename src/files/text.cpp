@@ -8,9 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <climits>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <vector>
 
 #include "../model/model.h"
 
@@ -234,21 +238,40 @@ void CopyFieldText(char* dst, size_t n, Field f, CutKind kind) {
   CopyField(dst, n, room);
 }
 
+// What a file that is not a regular one is, for the reason of a refusal.
+static const char* NotRegular(mode_t mode) {
+  if (S_ISDIR(mode)) return "it is a directory, not a regular file";
+  if (S_ISFIFO(mode)) return "it is a FIFO, not a regular file";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a regular file";
+  if (S_ISSOCK(mode)) return "it is a socket, not a regular file";
+  return "it is not a regular file";
+}
+
 int ReadWholeFile(const char* name, std::string* out, std::string* why) {
   out->clear();
-  int fd = open(name, O_RDONLY | O_CLOEXEC);
+  struct stat st;
+  if (stat(name, &st) != 0) {
+    if (errno == ENOENT) return 0;
+    *why = strerror(errno);
+    return -1;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    *why = NotRegular(st.st_mode);
+    return -1;
+  }
+  // Non-blocking, in case a FIFO took the file's place since the stat.
+  int fd = open(name, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) {
     if (errno == ENOENT) return 0;
     *why = strerror(errno);
     return -1;
   }
-  struct stat st;
-  if (fstat(fd, &st) != 0) {
-    *why = strerror(errno);
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    *why = S_ISREG(st.st_mode) ? strerror(errno) : NotRegular(st.st_mode);
     close(fd);
     return -1;
   }
-  if (S_ISREG(st.st_mode) && st.st_size > 0) out->reserve((size_t)st.st_size);
+  if (st.st_size > 0) out->reserve((size_t)st.st_size);
   char chunk[65536];
   for (;;) {
     ssize_t got = read(fd, chunk, sizeof chunk);
@@ -263,7 +286,7 @@ int ReadWholeFile(const char* name, std::string* out, std::string* why) {
     out->append(chunk, (size_t)got);
   }
   close(fd);
-  if (S_ISREG(st.st_mode) && (off_t)out->size() != st.st_size) {
+  if ((off_t)out->size() != st.st_size) {
     *why = "the file changed while it was read";
     out->clear();
     return -1;
@@ -271,36 +294,234 @@ int ReadWholeFile(const char* name, std::string* out, std::string* why) {
   return 1;
 }
 
-static bool Fail(std::string* why, const char* what) {
+static bool Fail(std::string* why, const std::string& what) {
   *why = what;
   return false;
 }
 
-bool SafeWriteFile(const char* name, const std::string& bytes, std::string* why,
-                   size_t* written) {
-  if (written) *written = 0;
-  std::string dir = ".", base = name;
-  if (const char* slash = strrchr(name, '/')) {
-    dir.assign(name, (size_t)(slash - name));
-    if (dir.empty()) dir = "/";
-    base = slash + 1;
-  }
-  std::string tmp;
-  int fd = -1;
-  for (int attempt = 0; fd < 0 && attempt < 100; attempt++) {
-    tmp = dir + "/." + base + "." + std::to_string(getpid()) + "." + std::to_string(attempt) + ".tmp";
-    fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST) return Fail(why, strerror(errno));
-  }
-  if (fd < 0) return Fail(why, "no free temporary file name");
-  struct stat old;
-  if (stat(name, &old) == 0 && S_ISREG(old.st_mode)) fchmod(fd, old.st_mode & 07777);
+const char* const kReadOnly = "read-only";
 
+// name with its symbolic links followed to the file they end at (which may
+// not exist yet: a save then creates it there).
+static bool ResolveLinks(const std::string& name, std::string* path, std::string* why) {
+  std::string p = name;
+  for (int hops = 0; hops < 40; hops++) {
+    struct stat st;
+    if (lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+      *path = p;
+      return true;
+    }
+    std::vector<char> target((size_t)(st.st_size > 0 ? st.st_size : 255) + 2);
+    ssize_t n = readlink(p.c_str(), target.data(), target.size());
+    if (n < 0) return Fail(why, strerror(errno));
+    if ((size_t)n >= target.size()) return Fail(why, "the symbolic link changed while it was read");
+    std::string t(target.data(), (size_t)n);
+    size_t slash = p.rfind('/');
+    if (t[0] != '/' && slash != std::string::npos) t = p.substr(0, slash + 1) + t;
+    p = t;
+  }
+  return Fail(why, strerror(ELOOP));
+}
+
+// The temporary files of saves and renders: .BASE.PID.N.tmp, BASE one of the
+// mix files or a wave file. Returns the PID, or 0 when name is none of them.
+static long TempOwner(const char* name) {
+  size_t n = strlen(name);
+  if (n < 8 || name[0] != '.' || strcmp(name + n - 4, ".tmp") != 0) return 0;
+  const char* end = name + n - 4;  // at ".tmp"
+  const char* p = end;
+  auto Digits = [&](const char* stop) {  // steps p back over ".DIGITS"
+    const char* q = stop;
+    while (q > name && IsDigit(q[-1])) q--;
+    if (q == stop || q - 1 <= name || q[-1] != '.') return false;
+    p = q - 1;
+    return true;
+  };
+  if (!Digits(end)) return 0;
+  const char* counter = p;
+  if (!Digits(counter)) return 0;
+  std::string base(name + 1, (size_t)(p - name - 1));
+  bool ours = base == "faders.txt" || base == "prefs.txt" || base == "tracks.txt" ||
+              (base.size() > 4 && base.compare(base.size() - 4, 4, ".wav") == 0);
+  if (!ours) return 0;
+  long pid = strtol(p + 1, nullptr, 10);
+  return pid > 0 && p + 1 < counter ? pid : 0;
+}
+
+// Removes from dir the temporary files whose process no longer runs. A file
+// of a live process (or of one this user may not signal) is never touched.
+static void RemoveStaleTemps(const std::string& dir) {
+  DIR* d = opendir(dir.c_str());
+  if (!d) return;
+  while (struct dirent* e = readdir(d)) {
+    long pid = TempOwner(e->d_name);
+    if (pid <= 0 || pid == (long)getpid() || pid > INT_MAX) continue;
+    if (kill((pid_t)pid, 0) == 0 || errno != ESRCH) continue;
+    std::string path = dir + "/" + e->d_name;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) unlink(path.c_str());
+  }
+  closedir(d);
+}
+
+// A free name .BASE.PID.N.SUFFIX beside the file, created exclusively.
+static int CreateBeside(const SaveFile& f, const char* suffix, mode_t mode, std::string* name,
+                        std::string* why) {
+  for (int attempt = 0; attempt < 100; attempt++) {
+    *name = f.dir + "/." + f.base + "." + std::to_string(getpid()) + "." +
+            std::to_string(attempt) + suffix;
+    int fd = open(name->c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) {
+      *why = strerror(errno);
+      return -1;
+    }
+  }
+  *why = "no free temporary file name";
+  return -1;
+}
+
+bool BeginSave(const char* name, SaveFile* f, std::string* why) {
+  *f = SaveFile();
+  if (!ResolveLinks(name, &f->path, why)) return false;
+  f->dir = ".";
+  f->base = f->path;
+  size_t slash = f->path.rfind('/');
+  if (slash != std::string::npos) {
+    f->dir = slash ? f->path.substr(0, slash) : "/";
+    f->base = f->path.substr(slash + 1);
+  }
+  struct stat old;
+  if (stat(f->path.c_str(), &old) == 0) {
+    if (!S_ISREG(old.st_mode)) return Fail(why, NotRegular(old.st_mode));
+    // As the user would find it: root may write anything, others what
+    // the mode and the owner allow (a read-only file system shows later).
+    if (faccessat(AT_FDCWD, f->path.c_str(), W_OK, AT_EACCESS) != 0 && errno == EACCES)
+      return Fail(why, kReadOnly);
+    f->exists = true;
+    f->links = (unsigned long)old.st_nlink;
+    f->inPlace = old.st_nlink > 1;
+  } else if (errno != ENOENT) {
+    return Fail(why, strerror(errno));
+  }
+  RemoveStaleTemps(f->dir);
+  f->fd = CreateBeside(*f, ".tmp", 0666, &f->temp, why);
+  if (f->fd < 0) return false;
+  if (f->exists) {
+    // The owner and group first (a change of owner clears set-id bits),
+    // then the mode. An owner this user cannot give is kept by writing in place.
+    if ((old.st_uid != geteuid() || old.st_gid != getegid()) &&
+        fchown(f->fd, old.st_uid, old.st_gid) != 0)
+      f->inPlace = true;
+    fchmod(f->fd, old.st_mode & 07777);
+  }
+  return true;
+}
+
+void AbortSave(SaveFile* f) {
+  if (f->fd >= 0) close(f->fd), f->fd = -1;
+  if (!f->temp.empty()) unlink(f->temp.c_str());
+  f->temp.clear();
+}
+
+// Copies the whole of the file open on from into to, from its start, and
+// cuts to to that length; flushed to the disk.
+static bool CopyInto(int from, int to, std::string* why) {
+  if (lseek(from, 0, SEEK_SET) != 0) return Fail(why, strerror(errno));
+  char chunk[65536];
+  off_t at = 0;
+  for (;;) {
+    ssize_t got = read(from, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Fail(why, strerror(errno));
+    if (got == 0) break;
+    for (ssize_t done = 0; done < got;) {
+      ssize_t put = pwrite(to, chunk + done, (size_t)(got - done), at);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return Fail(why, put < 0 ? strerror(errno) : "nothing could be written");
+      done += put, at += put;
+    }
+  }
+  if (ftruncate(to, at) != 0 || fsync(to) != 0) return Fail(why, strerror(errno));
+  return true;
+}
+
+// The in-place replacement: a complete copy of the old file beside it,
+// then the new bytes into the file itself, then the copy removed. If the
+// write fails the old bytes are put back; if even that fails the copy stays.
+static bool ReplaceInPlace(SaveFile* f, std::string* why) {
+  int target = open(f->path.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
+  if (target < 0) return Fail(why, strerror(errno));
+  std::string copy, failed;
+  int keep = CreateBeside(*f, ".old", 0600, &copy, why);
+  if (keep < 0) {
+    close(target);
+    return false;
+  }
+  if (!CopyInto(target, keep, why)) {
+    *why = "no complete copy of the old file could be made (" + *why + ")";
+    close(keep), unlink(copy.c_str()), close(target);
+    return false;
+  }
+  bool ok = CopyInto(f->fd, target, &failed);
+  if (!ok) {
+    std::string ignored;
+    if (CopyInto(keep, target, &ignored)) {
+      unlink(copy.c_str());
+      *why = failed;
+    } else {
+      *why = failed + "; the old file is kept as " + copy;
+    }
+  } else {
+    unlink(copy.c_str());
+    f->note = f->base + (f->links > 1 ? " has " + std::to_string(f->links) + " names"
+                                      : " belongs to another user") +
+              ": written in place (a copy of the old file was kept until the write was complete)";
+  }
+  close(keep);
+  if (close(target) != 0 && ok) ok = Fail(why, strerror(errno));
+  return ok;
+}
+
+bool CommitSave(SaveFile* f, std::string* why) {
+  bool ok = fsync(f->fd) == 0 || Fail(why, strerror(errno));
+  if (ok && f->inPlace) {
+    ok = ReplaceInPlace(f, why);
+    close(f->fd);
+    f->fd = -1;
+    unlink(f->temp.c_str());
+    f->temp.clear();
+    return ok;
+  }
+  int fd = f->fd;
+  f->fd = -1;
+  if (close(fd) != 0 && ok) ok = Fail(why, strerror(errno));
+  if (ok && rename(f->temp.c_str(), f->path.c_str()) != 0) ok = Fail(why, strerror(errno));
+  if (!ok) {
+    AbortSave(f);
+    return false;
+  }
+  f->temp.clear();
+  // Make the rename itself last; the file is saved whatever this returns.
+  int dfd = open(f->dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    fsync(dfd);
+    close(dfd);
+  }
+  return true;
+}
+
+bool SafeWriteFile(const char* name, const std::string& bytes, std::string* why,
+                   size_t* written, std::string* note) {
+  if (written) *written = 0;
+  if (note) note->clear();
+  SaveFile f;
+  if (!BeginSave(name, &f, why)) return false;
   const char* at = bytes.data();
   size_t left = bytes.size();
   bool ok = true;
   while (ok && left > 0) {
-    ssize_t put = write(fd, at, left);
+    ssize_t put = write(f.fd, at, left);
     if (put < 0 && errno == EINTR) continue;
     if (put < 0) ok = Fail(why, strerror(errno));
     else if (put == 0) ok = Fail(why, "nothing could be written");
@@ -309,27 +530,84 @@ bool SafeWriteFile(const char* name, const std::string& bytes, std::string* why,
       if (written) *written += (size_t)put;
     }
   }
-  if (ok && fsync(fd) != 0) ok = Fail(why, strerror(errno));
-  if (close(fd) != 0 && ok) ok = Fail(why, strerror(errno));
-  if (ok && rename(tmp.c_str(), name) != 0) ok = Fail(why, strerror(errno));
   if (!ok) {
-    unlink(tmp.c_str());
+    AbortSave(&f);
     return false;
   }
-  // Make the rename itself last; the file is saved whatever this returns.
-  int dfd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dfd >= 0) {
-    fsync(dfd);
-    close(dfd);
-  }
+  if (!CommitSave(&f, why)) return false;
+  if (note) *note = f.note;
   return true;
 }
 
-std::string LastSaveError;
+std::string Escaped(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  const unsigned char* s = (const unsigned char*)text.data();
+  size_t n = text.size();
+  auto Hex = [&out](unsigned char c) {
+    static const char digits[] = "0123456789abcdef";
+    out += "\\x";
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  };
+  for (size_t i = 0; i < n;) {
+    unsigned char c = s[i];
+    if (c >= 0x20 && c < 0x7f) {
+      out += (char)c, i++;
+    } else if (c == '\n' || c == '\t' || c == '\r') {
+      out += c == '\n' ? "\\n" : c == '\t' ? "\\t" : "\\r";
+      i++;
+    } else if (c < 0x80) {
+      Hex(c), i++;
+    } else {
+      // A whole UTF-8 sequence passes, unless it encodes a C1 control.
+      size_t len = c >= 0xc2 && c <= 0xdf ? 2 : c >= 0xe0 && c <= 0xef ? 3 : c >= 0xf0 && c <= 0xf4 ? 4 : 0;
+      bool valid = len && i + len <= n;
+      for (size_t k = 1; valid && k < len; k++) valid = (s[i + k] & 0xc0) == 0x80;
+      if (valid && len == 3) valid = !(c == 0xe0 && s[i + 1] < 0xa0) && !(c == 0xed && s[i + 1] >= 0xa0);
+      if (valid && len == 4) valid = !(c == 0xf0 && s[i + 1] < 0x90) && !(c == 0xf4 && s[i + 1] >= 0x90);
+      if (valid && len == 2 && c == 0xc2 && s[i + 1] < 0xa0) valid = false;  // U+0080..U+009F
+      if (!valid) {
+        Hex(c), i++;
+      } else {
+        out.append((const char*)s + i, len);
+        i += len;
+      }
+    }
+  }
+  return out;
+}
+
+std::string ExpandHome(const char* path) {
+  const char* home = getenv("HOME");
+  if (path[0] == '~' && path[1] == '/' && home && home[0]) {
+    std::string h = home;
+    if (h.back() == '/') h.pop_back();
+    return h + (path + 1);
+  }
+  return path;
+}
+
+std::string LastSaveError, LastSaveNote;
 
 void ReportNotSaved(const char* name, const std::string& why) {
   LastSaveError = why;
-  snprintf(tbuffer, TBUF_LEN, "%s not saved: %s", name, why.c_str());
-  printf("%s\n", tbuffer);
+  LastSaveNote.clear();
+  if (why == kReadOnly)
+    snprintf(tbuffer, TBUF_LEN, "%s is read-only: not saved", name);
+  else
+    snprintf(tbuffer, TBUF_LEN, "%s not saved: %s", name, why.c_str());
+  printf("%s\n", Escaped(tbuffer).c_str());
   fflush(stdout);
+}
+
+void ReportSaved(const char* name, long bytes, const std::string& note) {
+  LastSaveNote = note;
+  snprintf(tbuffer, TBUF_LEN, "Wrote %li bytes to %s", bytes, name);
+  if (!note.empty()) {
+    size_t used = strlen(tbuffer);
+    snprintf(tbuffer + used, TBUF_LEN - used, "; %s", note.c_str());
+    printf("%s\n", note.c_str());
+    fflush(stdout);
+  }
 }

@@ -57,16 +57,55 @@ enum CutKind {
 void CopyFieldText(char* dst, size_t n, Field f, CutKind kind);
 
 // Reads a whole file. Returns 1 when read, 0 when the file does not exist,
-// -1 when it exists but could not be read whole (reason in *why).
+// -1 when it exists but could not be read whole (reason in *why). Only a
+// regular file is read: a FIFO or a device is refused at once, never waited on.
 int ReadWholeFile(const char* name, std::string* out, std::string* why);
 
-// Replaces name by the bytes: writes a temporary file in the same directory,
-// checks every write, flushes it to the disk and renames it over name. On
-// failure the temporary file is removed, name is left as it was, false is
-// returned and *why holds the reason. *written counts the bytes that reached
-// the temporary file.
+// A save in progress: the new bytes go to a temporary file beside the file
+// they replace, named .BASE.PID.N.tmp so that its owner can be recognised.
+struct SaveFile {
+  std::string path;       // the file replaced: the name with its symbolic links resolved
+  std::string dir, base;  // path's directory and last component
+  std::string temp;       // the temporary file
+  int fd = -1;            // open on temp
+  bool exists = false;    // path is there (its owner, group and mode are kept)
+  bool inPlace = false;   // more than one name, or an owner this user cannot give:
+                          // the new bytes are copied into the file itself
+  unsigned long links = 1;
+  std::string note;       // after CommitSave: how the guarantee was weakened, if it was
+};
+
+// Starts the save of name: resolves symbolic links (the link stays a link
+// and its target is replaced in the target's directory), refuses a file
+// that is not a regular one or that this user may not write ("read-only"),
+// removes the temporary files of processes that no longer run from that
+// directory, and creates the temporary file with the old file's owner,
+// group and mode. False with the reason in *why; nothing is changed then.
+bool BeginSave(const char* name, SaveFile* f, std::string* why);
+// Flushes the temporary file and puts it in place: renamed over path, or,
+// when inPlace, copied into path after a complete copy of the old file was
+// made beside it (removed once the copy is complete; f->note says so).
+// On failure path is as it was and the temporary file is gone.
+bool CommitSave(SaveFile* f, std::string* why);
+// Drops the temporary file of a save that will not be completed.
+void AbortSave(SaveFile* f);
+// The reason BeginSave gives for a file this user may not write.
+extern const char* const kReadOnly;
+
+// Replaces name by the bytes the safe way (BeginSave, checked writes,
+// CommitSave). On failure name is left as it was, false is returned and
+// *why holds the reason. *written counts the bytes that reached the
+// temporary file; *note tells how a file with several names was written.
 bool SafeWriteFile(const char* name, const std::string& bytes, std::string* why,
-                   size_t* written = nullptr);
+                   size_t* written = nullptr, std::string* note = nullptr);
+
+// Text that came from the user's files (names, paths) as it may be shown on
+// a terminal or in the status line: control characters (C0, DEL and C1) and
+// bytes that are not UTF-8 become \n, \t, \r or \xHH, never raw.
+std::string Escaped(const std::string& text);
+
+// A path that begins with "~/" names a file under $HOME; others as they are.
+std::string ExpandHome(const char* path);
 
 // True when the bytes [p, p + n) are one of the 52 keywords of the mix files.
 bool IsKeyword(const char* p, size_t n);
@@ -78,8 +117,14 @@ bool IsKeyword(const char* p, size_t n);
 void AppendKeptLines(std::string& out, const std::string& text, bool skip_first);
 
 // The report of a file that was not saved, in tbuffer and on standard
-// output; the reason is also kept in LastSaveError.
+// output ("NAME not saved: WHY", or "NAME is read-only: not saved"); the
+// reason is also kept in LastSaveError.
 void ReportNotSaved(const char* name, const std::string& why);
 extern std::string LastSaveError;
+// How the last save of a file with several names was written ("" when it
+// was replaced whole); shown after the report of the save.
+extern std::string LastSaveNote;
+// The report of a saved file: "Wrote N bytes to NAME", and the note.
+void ReportSaved(const char* name, long bytes, const std::string& note);
 
 #endif

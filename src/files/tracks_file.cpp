@@ -29,12 +29,12 @@ std::string BuildTracksText() {
 }
 
 bool SaveTracksFile() {
-  std::string t = BuildTracksText(), why;
-  if (!SafeWriteFile("tracks.txt", t, &why)) {
+  std::string t = BuildTracksText(), why, note;
+  if (!SafeWriteFile("tracks.txt", t, &why, nullptr, &note)) {
     ReportNotSaved("tracks.txt", why);
     return false;
   }
-  snprintf(tbuffer, TBUF_LEN, "Wrote %li bytes to tracks.txt", (long)t.size());
+  ReportSaved("tracks.txt", (long)t.size(), note);
   return true;
 }
 
@@ -53,10 +53,14 @@ static size_t TracksStart(const char* t, size_t len) {
   return 0;
 }
 
+static bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
 // One line a channel, in order from channel 1: the number (not used), a
-// space, the name, a space, the state. The name is everything between the
-// first and the last space of the line, so that names with spaces read back
-// whole; the state is the last word.
+// space, the name, a space, the state. White space at the end of a line is
+// not part of it. The last word is the state when it is a state word ("+",
+// "++", "off"); the name is everything between the number and the state (or
+// the end of the line), so that names with spaces read back whole. A line
+// without a state word mutes its channel, as any state but "+" and "++" does.
 void ParseTracksText(const char* t, size_t len) {
   if (!t) len = 0;
   size_t pos = TracksStart(t, len);
@@ -72,13 +76,16 @@ void ParseTracksText(const char* t, size_t len) {
     while (e < eol && t[e] != ' ') e++;
     if (Field{t + b, e - b}.Is("end")) return;
     n++;
+    while (eol > e && IsBlank(t[eol - 1])) eol--;
     if (e >= eol || n > NUM_INPUTS) continue;  // no name: the channel stays as it is
     const char* rest = t + e + 1;
     size_t rest_n = eol - (e + 1);
     const char* last_space = static_cast<const char*>(memrchr(rest, ' ', rest_n));
-    Field name{rest, last_space ? (size_t)(last_space - rest) : rest_n};
     Field state{last_space ? last_space + 1 : rest + rest_n,
                 last_space ? (size_t)(rest + rest_n - last_space - 1) : 0};
+    bool stated = state.Is("+") || state.Is("++") || state.Is("off");
+    Field name{rest, stated ? (size_t)(last_space - rest) : rest_n};
+    while (name.n > 0 && IsBlank(name.p[name.n - 1])) name.n--;
     CopyFieldText(NameBuffer[n], NAME_LEN, name, CUT_TRACK_NAME);
     if (state.Is("++"))
       SoloArray[n] = 1;

@@ -186,8 +186,10 @@ void HeadTailToArray() {
   ClearStatus();
 }
 
+// The pan law is held in 0..6, and the field shows the value held.
 void PanlawToArray() {
-  PanlawStore = ToFloat(panlaw->value());
+  PanlawStore = ClampPanLaw(ToFloat(panlaw->value()));
+  if (panlaw->value() != PanlawStore) panlaw->value(PanlawStore);
   ClearStatus();
 }
 

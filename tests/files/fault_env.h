@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <grp.h>
 #include <sched.h>
 #include <string>
 #include <sys/mount.h>
@@ -97,6 +98,13 @@ inline void FillDisk() {
   while (write(fd, block, 1) > 0) {
   }
   close(fd);
+}
+
+// In the child: root dropped for the user and group nobody (65534), so that
+// file permissions count. False where that cannot be done (not root).
+enum { NO_OTHER_USER = 78 };
+inline bool BecomeNobody() {
+  return setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0 && geteuid() == 65534;
 }
 
 #endif

@@ -42,7 +42,7 @@ TEST(PrefsFile, EveryLineUnderItsCondition) {
   CopyField(LaunchCommand, PATH_LEN, "go");
   EXPECT_EQ(BuildPrefsText(""),
             "pre\ton\nstart\t0.000\t0.000\t12\nlength\t30.000\nxin\t0.000\t0.000\t0.500\n"
-            "tail\t2.000\nwavdir\taudio\noutbits\t24\ndither\t1\nmono\ncolor\t97\nlaunch\tgo\nend\n");
+            "tail\t2.000\nwavdir\taudio\npan\t6.0\noutbits\t24\ndither\t1\nmono\ncolor\t97\nlaunch\tgo\nend\n");
   PreviewArray[2] = 13.5f;
   CopyField(Path, PATH_LEN, "./");
   PanlawStore = 0;
@@ -87,13 +87,14 @@ TEST(PrefsFile, ReaderEdgeCases) {
   EXPECT_STREQ(MixName, "New mix");
   color = 97;
 
-  // A pan law outside 0..6.1 is not written, so a recall keeps the one held.
+  // A pan law outside 0..6 is written clamped, as the engine renders it,
+  // never left out (the engine would then take 3 dB).
   Reset();
   PanlawStore = 7;
   std::string t = BuildPrefsText("");
   PanlawStore = 3;
   Prefs(t);
-  EXPECT_EQ(PanlawStore, 3.0f);
+  EXPECT_EQ(PanlawStore, 6.0f);
 
   // mono only ever turns mono on.
   monoOn = 1;
