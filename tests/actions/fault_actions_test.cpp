@@ -236,3 +236,37 @@ TEST(FaultActions, HostileRecallAllThroughEveryWindow) {
   EXPECT_EQ(saved[0][2], saved[1][2]);
   Reset();
 }
+
+// A Path beginning with "~/" names the home directory, as the shell did; a
+// faders.txt that cannot be read leaves every setting as it was and says
+// so; text from the user's files reaches the status line escaped.
+TEST(FaultActions, HomePathUnreadableFadersAndEscapedStatus) {
+  Reset();
+  ScopedWorkDir dir;
+  WriteOldFiles();
+  std::string engine = MakeEngine();  // /tmp/orvane-engine-X/
+  std::string home = getenv("HOME") ? getenv("HOME") : "";
+  setenv("HOME", "/tmp/", 1);
+  CopyField(Path, PATH_LEN, ("~/" + engine.substr(5)).c_str());
+  Mix();
+  EXPECT_EQ(Status(), "Mix Complete");
+  EXPECT_TRUE(FileExists(engine + "ran"));
+  setenv("HOME", home.c_str(), 1);
+  fs::remove_all(engine);
+
+  CopyField(Path, PATH_LEN, "/no/\x1b[2J/");
+  Mix();
+  EXPECT_EQ(Status(), "Mix failed: /no/\\x1b[2J/vorlax4 not found");
+
+  fs::remove("faders.txt");
+  fs::create_directory("faders.txt");
+  Pcomp[2 * REC] = 1;
+  CopyField(MixName, NAME_LEN, "Held");
+  StageReadFromFile();
+  EXPECT_EQ(Status(), "faders.txt could not be read: it is a directory, not a regular file; nothing was changed");
+  EXPECT_EQ(Pcomp[2 * REC], 1.0f);
+  EXPECT_STREQ(MixName, "Held");
+  SaveAll();
+  EXPECT_EQ(Status(), "Save failed: faders.txt not saved (the old file could not be read (it is a directory, "
+                      "not a regular file))");
+}

@@ -72,4 +72,14 @@ cmp -s other.wav "$wav" || fail "-o rendered something else"
 
 # A mix directory that does not exist: exit 2 naming the output.
 run -o no/such/dir/x.wav; [ $rc -eq 2 ] && grep -q "no/such/dir/x.wav" err.txt || fail "unwritable output"
+
+# A mix in which no channel names a wave file: exit 2, nothing written.
+mkdir nothing && cd nothing
+printf 'M\nend\n' >faders.txt; printf '1 ---- off\nend\n' >tracks.txt; printf 'end\n' >prefs.txt
+run; [ $rc -eq 2 ] && grep -q "nothing to mix: no channel names a wave file" err.txt || fail "nothing to mix: status $rc"
+# A name holding an escape sequence is shown escaped, never raw.
+printf '1 \033[2Jgone.wav +\nend\n' >tracks.txt
+run; [ $rc -eq 2 ] && grep -qF '\x1b[2Jgone.wav (channel 1)' err.txt || fail "name not escaped: $(cat -v err.txt)"
+grep -q $'\033' err.txt && fail "a raw escape sequence reached the terminal"
+cd ..
 echo "engine_cli: ok"

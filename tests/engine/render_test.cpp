@@ -731,3 +731,116 @@ TEST_F(Mix, ThreeFilesReachTheOutput) {
 }
 
 }  // namespace
+
+// The output may never be one of the sources: by its name (MixDirName
+// "audio" and MixName "drums"), a hard link or a symbolic link. The render
+// stops before any audio is read, naming the channel and the file, and the
+// recording stays as it was.
+TEST_F(Mix, OutputThatIsOneOfTheSourcesIsRefused) {
+  mkdir("audio", 0755);
+  Source(3, "audio/drums.wav", 0.25, 0.5);
+  const std::string recording = ReadFileBytes("audio/drums.wav");
+  link("audio/drums.wav", "hard.wav");
+  symlink("audio/drums.wav", "soft.wav");
+  CopyField(MixDirName, PATH_LEN, "audio");
+  CopyField(MixName, NAME_LEN, "drums");
+  for (const char* output : {"", "hard.wav", "soft.wav"}) {
+    RenderOptions o;
+    o.output = output;
+    std::vector<std::string> errors;
+    RenderReport r;
+    EXPECT_EQ(2, RenderModel(o, &r, &errors)) << output;
+    ASSERT_EQ(1u, errors.size()) << output;
+    EXPECT_EQ("audio/drums.wav (channel 3): is the output " + (*output ? std::string(output) : "audio/drums.wav") +
+                  "; the mix would be written over its own source", errors[0]);
+    EXPECT_EQ(recording, ReadFileBytes("audio/drums.wav")) << output;
+  }
+  EXPECT_EQ(std::vector<std::string>({"audio", "hard.wav", "soft.wav"}), Entries());
+}
+
+// NaN and infinite samples of float sources are read as 0 before any
+// processing, so a render through filters, compressors and the reverb is
+// exactly that of the sources with zeros in their place (once, one such
+// sample silenced the rest of the mix). They are counted per file, warned
+// about with the file's name, and the summary line mentions them.
+TEST_F(Mix, NonFiniteSourceSamplesAreZeroAndCounted) {
+  auto Float = [](const char* name, bool poisoned) {
+    SF_INFO info = {};
+    info.samplerate = kRate;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* f = sf_open(name, SFM_WRITE, &info);
+    std::vector<float> v(2 * kRate);
+    for (size_t i = 0; i < v.size(); i++) v[i] = float(Noise(i / 2, i % 2));
+    for (size_t i : {200, 201, 4001, 9000}) v[i] = poisoned ? (i == 4001 ? INFINITY : i == 9000 ? -INFINITY : NAN) : 0;
+    sf_writef_float(f, v.data(), kRate);
+    sf_close(f);
+  };
+  for (int slot : {1, 2}) {
+    Php[slot * REC] = Prms[slot * REC] = Pband1[slot * REC] = Prev[slot * REC] = 1.0f;
+    Php[slot * REC + 1] = 80;
+  }
+  HeadTailArray[1] = 0.5;
+  SetName(1, "a.wav");
+  SetName(2, "b.wav");
+  Float("a.wav", false);
+  Float("b.wav", false);
+  Wav clean = Render();
+  Float("a.wav", true);
+  RenderReport r;
+  std::string e;
+  ASSERT_EQ(0, RenderTo("out.wav", &e, &r)) << e;
+  Wav w = ReadWav("out.wav");
+  ASSERT_EQ(clean.frames, w.frames);
+  EXPECT_TRUE(clean.lsb == w.lsb);
+  double tail = 0;
+  for (long long i = kRate; i < w.frames; i++) tail += std::fabs(w.value(i, 0));
+  EXPECT_GT(tail, 0) << "the reverb's tail went on";
+  EXPECT_EQ(4, r.nonFinite);
+  EXPECT_EQ(std::vector<std::string>({"a.wav (channel 1): 4 samples that are not numbers (NaN or "
+                                      "infinite) replaced by 0"}), r.warnings);
+  std::string summary = SummaryLine(r);
+  EXPECT_EQ(summary.size() - summary.find(" realtime), 4 non-finite samples replaced"),
+            strlen(" realtime), 4 non-finite samples replaced")) << summary;
+  r.nonFinite = 0;
+  EXPECT_EQ(std::string::npos, SummaryLine(r).find("non-finite")) << "mentioned only when there are any";
+}
+
+// The output is saved as the mix files are: through a symbolic link into its
+// target, and partial files of renders that were killed are cleared.
+TEST_F(Mix, OutputSavedThroughLinksAndDeadRendersCleared) {
+  Source(1, "s.wav", 0.25, 0.25);
+  mkdir("renders", 0755);
+  WriteFileBytes("renders/mix.wav", "previous render");
+  symlink("renders/mix.wav", "out.wav");
+  pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  waitpid(dead, nullptr, 0);
+  const std::string partial = "renders/.mix.wav." + std::to_string(dead) + ".0.tmp";
+  WriteFileBytes(partial, "part of a killed render");
+  Wav w = Render();
+  EXPECT_EQ(kRate / 4, w.frames);
+  struct stat st;
+  ASSERT_EQ(0, lstat("out.wav", &st));
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(kRate / 4, ReadWav("renders/mix.wav").frames);
+  EXPECT_FALSE(FileExists(partial));
+}
+
+// The engine's loader: a mix in which no channel names a wave file is
+// refused, and a FIFO in place of a mix file is refused at once.
+TEST_F(Mix, NothingToMixAndMixFilesThatAreNotFiles) {
+  WriteFileBytes("faders.txt", "Mix\nend\n");
+  WriteFileBytes("tracks.txt", "1 ---- off\n2 ---- off\nend\n");
+  WriteFileBytes("prefs.txt", "end\n");
+  std::vector<std::string> errors;
+  EXPECT_FALSE(LoadMixFiles(&errors));
+  EXPECT_EQ(std::vector<std::string>({"nothing to mix: no channel names a wave file"}), errors);
+  unlink("prefs.txt");
+  mkfifo("prefs.txt", 0644);
+  errors.clear();
+  alarm(20);  // a read that waits on the FIFO fails the test instead of hanging it
+  EXPECT_FALSE(LoadMixFiles(&errors));
+  alarm(0);
+  EXPECT_EQ(std::vector<std::string>({"prefs.txt: cannot read: it is a FIFO, not a regular file"}), errors);
+}

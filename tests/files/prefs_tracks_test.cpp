@@ -223,6 +223,25 @@ TEST(TracksFile, NamesWithSpacesAndHeaders) {
   for (const char* s : texts) Tracks(s);
 }
 
+// White space at the end of a hand-edited line is no part of the name or
+// the state, and the last word is the state only when it is a state word;
+// a line without one mutes its channel. What is read saves back clean.
+TEST(TracksFile, TrailingWhiteSpaceAndStateWords) {
+  const struct { const char* line; const char* name; int mute, solo; } cases[] = {
+      {"1 a.wav + ", "a.wav", 0, 0},          {"1 a.wav  ++\t\r", "a.wav", 0, 1},
+      {"1 a.wav +\r", "a.wav", 0, 0},         {"1 my song.wav", "my song.wav", 1, 0},
+      {"1 my song.wav off  ", "my song.wav", 1, 0}, {"1 a.wav \t", "a.wav", 1, 0},
+      {"1 take +2.wav +", "take +2.wav", 0, 0}};
+  for (const auto& c : cases) {
+    Reset();
+    Tracks(std::string(c.line) + "\nend\n");
+    EXPECT_STREQ(NameBuffer[1], c.name) << c.line;
+    EXPECT_EQ(MuteArray[1], c.mute) << c.line;
+    EXPECT_EQ(SoloArray[1], c.solo) << c.line;
+    EXPECT_EQ(BuildTracksText(), std::string("1 ") + c.name + (c.solo ? " ++" : c.mute ? " off" : " +") + "\nend\n");
+  }
+}
+
 TEST(TracksFile, ManyLongNamesRoundTrip) {
   Reset();
   for (int n = 1; n <= NUM_INPUTS; n++)

@@ -77,6 +77,13 @@ TEST_F(Prefs, DitherKeepsTheStatusTextAndOtherEditsClearIt) {
   panlaw->do_callback();
   EXPECT_EQ(PanlawStore, 4.5f);
   EXPECT_STREQ(TextResponse->value(), "");
+  // A pan law typed beyond 0..6 is held at the edge, and the field shows it.
+  for (double typed : {6.07, 9.0, -1.0}) {
+    panlaw->value(typed);
+    panlaw->do_callback();
+    EXPECT_EQ(PanlawStore, typed > 0 ? 6.0f : 0.0f) << typed;
+    EXPECT_EQ(panlaw->value(), PanlawStore) << typed;
+  }
   monobutton->value(1);
   TextResponse->value("old report");
   monobutton->do_callback();
