@@ -87,6 +87,10 @@ void ParseTracksText(const char* t, size_t len) {
     Field name{rest, stated ? (size_t)(last_space - rest) : rest_n};
     while (name.n > 0 && IsBlank(name.p[name.n - 1])) name.n--;
     CopyFieldText(NameBuffer[n], NAME_LEN, name, CUT_TRACK_NAME);
+    // Trimmed after the cut too, so that a long name cut at a space reads
+    // back as it is written.
+    for (size_t k = strlen(NameBuffer[n]); k > 0 && IsBlank(NameBuffer[n][k - 1]); k--)
+      NameBuffer[n][k - 1] = '\0';
     if (state.Is("++"))
       SoloArray[n] = 1;
     else if (!state.Is("+"))

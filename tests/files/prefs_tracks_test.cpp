@@ -240,6 +240,13 @@ TEST(TracksFile, TrailingWhiteSpaceAndStateWords) {
     EXPECT_EQ(SoloArray[1], c.solo) << c.line;
     EXPECT_EQ(BuildTracksText(), std::string("1 ") + c.name + (c.solo ? " ++" : c.mute ? " off" : " +") + "\nend\n");
   }
+  // A long name cut at a space reads back as it is written.
+  Reset();
+  Tracks("1 " + std::string(NAME_LEN - 2, 'a') + " tail.wav +\n");
+  std::string first = BuildTracksText();
+  Reset();
+  Tracks(first);
+  EXPECT_EQ(BuildTracksText(), first);
 }
 
 TEST(TracksFile, ManyLongNamesRoundTrip) {
