@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "../files/fault_env.h"
 #include "engine.h"
 #include "model/model.h"
 #include "testlib.h"
@@ -825,6 +826,29 @@ TEST_F(Mix, OutputSavedThroughLinksAndDeadRendersCleared) {
   EXPECT_TRUE(S_ISLNK(st.st_mode));
   EXPECT_EQ(kRate / 4, ReadWav("renders/mix.wav").frames);
   EXPECT_FALSE(FileExists(partial));
+
+  // Rendered by root over another user's output: owner, group and mode
+  // stay. Rendered by that user over root's output: refused, bytes kept.
+  chmod(".", 0777);
+  WriteFileBytes("theirs.wav", "their render");
+  ASSERT_EQ(0, chown("theirs.wav", 65534, 65534));
+  chmod("theirs.wav", 0640);
+  ASSERT_EQ(0, RenderTo("theirs.wav"));
+  ASSERT_EQ(0, stat("theirs.wav", &st));
+  EXPECT_EQ(65534u, st.st_uid);
+  EXPECT_EQ(65534u, st.st_gid);
+  EXPECT_EQ(0640u, st.st_mode & 07777);
+  WriteFileBytes("mine.wav", "root's render");
+  ChildRun r = RunInChild([] {
+    if (!BecomeNobody()) return (int)NO_OTHER_USER;
+    std::string e;
+    int status = RenderTo("mine.wav", &e);
+    printf("%i %s", status, e.c_str());
+    return 0;
+  });
+  if (r.exit_code == NO_OTHER_USER) GTEST_SKIP() << "no other user can be taken here";
+  EXPECT_EQ("2 mine.wav: the output is read-only\n", r.out);
+  EXPECT_EQ("root's render", ReadFileBytes("mine.wav"));
 }
 
 // The engine's loader: a mix in which no channel names a wave file is
