@@ -98,8 +98,9 @@ void Mix();
 // The desktop program: --help and --version answered without a display
 // (the exit status, or -1 to go on); the class "orvane" and the icon for
 // every window, set before the first is shown; the render engine's command,
-// Path followed by "vorlax4", where an empty Path means the vorlax4 beside
-// the editor's own program when there is one, else the search path's.
+// Path followed by "vorlax4" (a Path beginning with "~/" under $HOME),
+// where an empty Path means the vorlax4 beside the editor's own program
+// when there is one, else the search path's.
 int AnswerCommandLine(int argc, char** argv);
 void SetWindowIdentity();
 std::string EngineCommand();

@@ -174,9 +174,10 @@ TEST(SafeSave, PermissionsOfAnotherUser) {
     if (r.exit_code == NO_OTHER_USER) GTEST_SKIP() << "no other user can be taken here";
     EXPECT_EQ(r.exit_code, 0) << r.out;
     EXPECT_NE(r.out.find(std::string("[") + c.status), std::string::npos) << r.out;
-    if (c.mode == 0200)
+    if (c.mode == 0200) {
       EXPECT_NE(r.out.find("[faders.txt could not be read: Permission denied; nothing was changed] 1 New mix\n"),
                 std::string::npos) << r.out;
+    }
     EXPECT_EQ(Stat(c.name).st_uid, c.owner);
     EXPECT_EQ(Stat(c.name).st_mode & 07777, c.mode);
     if (c.mode == 0664) {
