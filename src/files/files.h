@@ -42,8 +42,6 @@ void ParseBufferMulti(const char* text, size_t len);
 void ReadVolumes(const char* text, size_t len);
 
 // --- prefs.txt ---
-// A pan law held in the engine's range 0..6 (NaN: 0, the balance law).
-float ClampPanLaw(float law);
 std::string& ScrubPrefs(std::string& text);        // the carried lines only
 
 // --- The file steps without widgets: each leaves its report in tbuffer ---

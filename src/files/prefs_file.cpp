@@ -8,15 +8,9 @@
 
 // The pan law, always, held in the engine's range 0..6: 0 is the balance
 // law, a setting of the Preferences window, and a line left out would reach
-// the engine as the default 3 dB, whatever the editor held. A law above 6
-// renders as 6 and one below 0 (or not a number) as the balance law, so the
-// clamped value renders as the one held; the window and the reader clamp
-// where they take a value, so that what the window shows is what is saved.
-float ClampPanLaw(float law) {
-  if (!(law > 0)) return 0;  // NaN too: the balance law, as the engine takes it
-  return law > 6 ? 6.0f : law;
-}
-
+// the engine as the default 3 dB, whatever the editor held. The clamped
+// value renders as the one held; the window and the reader clamp where they
+// take a value, so that what the window shows is what is saved.
 static void AppendPanLaw(std::string& t) { Appendf(t, "pan\t%.1f\n", ClampPanLaw(PanlawStore)); }
 
 std::string BuildPrefsText(const std::string& old) {

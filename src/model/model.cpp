@@ -87,6 +87,11 @@ size_t CopyField(char* dst, size_t n, const char* src) {
   return len;
 }
 
+float ClampPanLaw(float law) {
+  if (!(law > 0)) return 0;  // NaN too: the balance law, as the engine takes it
+  return law > 6 ? 6.0f : law;
+}
+
 void ClearInternalArrays() {
   CNL = 1;
 

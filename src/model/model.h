@@ -159,6 +159,10 @@ void ClearInternalArrays();
 // 0..135 becomes 135 and a message goes to standard output.
 void checkValI(int* channel, int mode);
 
+// A pan law held in the engine's range 0..6 dB: above 6 renders as 6, and
+// below 0 (or not a number) as 0, the balance law.
+float ClampPanLaw(float law);
+
 // Copies src into a fixed field of size n, cutting it to fit; always
 // NUL-terminated. Returns the number of characters copied.
 size_t CopyField(char* dst, size_t n, const char* src);
