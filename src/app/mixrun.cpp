@@ -25,6 +25,7 @@
 #include <FL/Fl_Text_Display.H>
 
 #include "app.h"
+#include "../files/text.h"
 #include "../mixrun/mixrun.h"
 #include "../model/model.h"
 
@@ -337,7 +338,7 @@ void RunEngine() {
   if (warning) ShowStatusWarning();
   else ShowStatus();
   bool failed = status.compare(0, 12, "Mix Complete") != 0;
-  if (failed) printf("%s\n", status.c_str());
+  if (failed) printf("%s\n", Escaped(status).c_str());  // the command holds Path
   if (!MixReportBuffer) MixReportBuffer = new Fl_Text_Buffer;
   MixReportBuffer->text(MixReportText(r.outcome).c_str());
   if (failed && !r.outcome.cancelled && ControlWindow && ControlWindow->shown()) {

@@ -256,7 +256,7 @@ TEST(FaultActions, HomePathUnreadableFadersAndEscapedStatus) {
 
   CopyField(Path, PATH_LEN, "/no/\x1b[2J/");
   Mix();
-  EXPECT_EQ(Status(), "Mix failed: /no/\\x1b[2J/vorlax4 not found");
+  EXPECT_EQ(Status().find("Mix failed: /no/\\x1b[2J/vorlax4 not found"), 0u) << Status();
 
   fs::remove("faders.txt");
   fs::create_directory("faders.txt");
