@@ -3,6 +3,7 @@
 #ifndef ORVANE_APP_H
 #define ORVANE_APP_H
 
+#include <cstddef>
 #include <string>
 
 class Fl_Button;
@@ -113,6 +114,45 @@ void RunEngine();
 void CancelMix();
 bool MixRunning();
 int MixRunEvent(int event, Fl_Window* window);
+
+// The session: unsaved changes, undo and redo, and the questions asked before
+// the user's work could be lost.
+// After the windows are built: hooks every widget callback and menu item so
+// that each edit becomes an undo step, takes the model as the stored state
+// and reports mix files found in the working directory. Run again, it starts
+// a new session on the model as it is (no history, nothing unsaved).
+void StartSession();
+// Records what changed in the model since the last step as one undo step;
+// what labels it ("Recall All"), or null to name it from what changed
+// ("volume, channel 2, time index 3"). Edits made outside a widget callback
+// call it themselves.
+void AfterEdit(const char* what);
+// After an event handled outside a hooked callback.
+void AfterEvent(int event);
+bool UndoEdit();   // Ctrl+z
+bool RedoEdit();   // Ctrl+Shift+z, Ctrl+y
+// The model differs from what was last stored or recalled.
+bool Unsaved();
+size_t UndoSteps();
+size_t RedoSteps();
+// Memory the history holds; at most UNDO_BUDGET (the oldest steps are dropped
+// beyond it, the newest is always kept).
+size_t UndoBytes();
+extern const size_t UNDO_BUDGET;
+// After a recall: the files (MixFile bits) now hold what the model holds
+// (parsed: the text the reader parsed, or null).
+void MixFileRecalled(int files, const std::string* parsed);
+// After every store, saved or not: files are the ones saved.
+void MixFilesStored(int files);
+// Before a store: asks when a file to be replaced was neither recalled nor
+// stored by this run, or changed on disk since. False: do not write.
+bool MayReplaceMixFiles(int files);
+// Before quitting: asks when changes are unsaved. False: keep running.
+bool MayQuit();
+// Every question goes through here (answer 0, 1 or 2 for b0, b1, b2; b0 is
+// also the answer to Escape). Tests put their own answer in.
+extern int (*AskUser)(const char* title, const char* question, const char* b0,
+                      const char* b1, const char* b2);
 
 // A widget callback that runs a function of no arguments.
 template <void (*F)()>

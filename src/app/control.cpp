@@ -56,7 +56,11 @@ void HideVCAs() { Hide(VCAWindow); }
 void HideReverb() { Hide(ReverbWindow); }
 void HideAutomation() { Hide(AutomationWindow); }
 
-void ProgramExit() { exit(0); }
+// Quit, Ctrl+q and closing the control window: asks first when changes are
+// unsaved.
+void ProgramExit() {
+  if (MayQuit()) exit(0);
+}
 
 // The status line's colours: as built, or the warning's.
 static Fl_Color statusColor, statusTextColor;
@@ -198,6 +202,9 @@ static Fl_Double_Window* build_control_window() {
     }
   }
   w->end();
+  // Escape and the window manager's close take the quit path: the control
+  // window is never hidden while the program runs.
+  w->callback(Call<ProgramExit>);
   ControlWindow = w;
   return w;
 }
@@ -221,10 +228,11 @@ void BuildAllWindows(bool show) {
   else
     build_control_window();
   InstallShortcuts();
+  StartSession();
 }
 
 // The program's shortcuts, run before any widget sees the key: the control
-// window's buttons and "Store All". The Mix buttons of the tool windows
+// window's buttons, "Store All", undo and redo. The Mix buttons of the tool windows
 // share Ctrl+m with the control window's.
 
 static bool MatchShortcut(int keys) {
@@ -247,15 +255,28 @@ static void RunShortcut(void (*action)()) {
   action();
 }
 
+static void Undo() { UndoEdit(); }
+static void Redo() { RedoEdit(); }
+
+// Shortcuts of no button: Store All (a menu item), undo and redo.
+static const struct EditShortcut {
+  int keys;
+  void (*action)();
+} edit_shortcuts[] = {
+  {FL_CTRL + 's', SaveAll}, {FL_CTRL + 'z', Undo}, {S + 'z', Redo}, {FL_CTRL + 'y', Redo}};
+
 static int Dispatch(int event, Fl_Window* w) {
   if (MixRunning()) return MixRunEvent(event, w);
   if ((event == FL_KEYBOARD || event == FL_SHORTCUT) && !Fl::modal() &&
       (Fl::event_state() & FL_CTRL)) {
     for (const ControlRow& r : control_rows)
       if (r.shortcut && MatchShortcut(r.shortcut)) { RunShortcut(r.action); return 1; }
-    if (MatchShortcut(FL_CTRL + 's')) { RunShortcut(SaveAll); return 1; }
+    for (const EditShortcut& e : edit_shortcuts)
+      if (MatchShortcut(e.keys)) { RunShortcut(e.action); return 1; }
   }
-  return Fl::handle_(event, w);
+  int handled = Fl::handle_(event, w);
+  AfterEvent(event);
+  return handled;
 }
 
 void InstallShortcuts() { Fl::event_dispatch(Dispatch); }

@@ -79,6 +79,87 @@ static void Fill(T (&table)[N], T value) {
   for (size_t i = 0; i < N; i++) table[i] = value;
 }
 
+// --- The model as a whole ---------------------------------------------------
+
+#define T_ROW(t, name) {t, sizeof t, name, BY_ROW, sizeof t[0], 0, IN_FADERS}
+#define T_CELL(t, name) {t, sizeof t, name, BY_CELL, sizeof t[0], 0, IN_FADERS}
+#define T_VALUE(t, name, file) {&t, sizeof t, name, BY_VALUE, sizeof t, 0, file}
+#define T_FX(t, name) {t, sizeof t, name, BY_SLOT, REC * sizeof(float), 0, IN_FADERS}
+// Slot 0 and the submixes and VCAs live in faders.txt, input channels in tracks.txt.
+#define T_SPLIT(t, name)                                                         \
+  {&t[0], sizeof t[0], name, BY_SLOT, sizeof t[0], 0, IN_FADERS},                 \
+  {&t[1], NUM_INPUTS * sizeof t[0], name, BY_SLOT, sizeof t[0], 1, IN_TRACKS},    \
+  {&t[NUM_INPUTS + 1], (NUM_SLOTS - NUM_INPUTS - 1) * sizeof t[0], name, BY_SLOT, \
+   sizeof t[0], NUM_INPUTS + 1, IN_FADERS}
+
+const ModelTable ModelTables[] = {
+  T_ROW(IndexMin, "time (min/meas)"), T_ROW(IndexSec, "time (sec/beat)"),
+  T_ROW(IndexMsec, "time (msec/tick)"), T_ROW(IndexActiveArray, "Active"),
+  T_ROW(CueNameBuffer, "cue name"),
+  T_CELL(Volume, "volume"), T_CELL(Offset, "offset"), T_CELL(Ramp, "ramp"),
+  T_CELL(Shape, "shape"), T_CELL(ChanActive, "auto"),
+  {Pan, sizeof Pan, "pan", BY_SLOT, sizeof Pan[0], 0, IN_FADERS},
+  T_SPLIT(SoloArray, "solo"), T_SPLIT(MuteArray, "mute"), T_SPLIT(NameBuffer, "name"),
+  T_FX(Pcomp, "Peak Comp"), T_FX(Prms, "RMS Comp"), T_FX(Pnlc, "Non Lin Comp"),
+  T_FX(Plim, "Limiter"), T_FX(Plshelf, "EQ: Low Shelf"), T_FX(Pband1, "EQ: Band 1"),
+  T_FX(Pband2, "EQ: Band 2"), T_FX(Phshelf, "EQ: High Shelf"), T_FX(Php, "EQ: High Pass"),
+  T_FX(Pfxg, "Effects Gain"), T_FX(Prev, "Reverb send"), T_FX(Ptrev, "Tap Reverb send"),
+  T_VALUE(Prtn, "reverb return and room", IN_FADERS),
+  T_VALUE(Ptrtn, "tap reverb return, room and taps", IN_FADERS),
+  T_VALUE(Prhp, "reverb high pass", IN_FADERS), T_VALUE(Prlp, "reverb low pass", IN_FADERS),
+  T_VALUE(Prev_width, "reverb width", IN_FADERS),
+  T_VALUE(Prev_position, "reverb position", IN_FADERS),
+  {SubAsn, sizeof SubAsn, "submix assignment", BY_ASSIGNMENT, 8 * sizeof(int), 1, IN_FADERS},
+  T_VALUE(SubOn, "submix in use", IN_FADERS),
+  {VcaAsn, sizeof VcaAsn, "VCA assignment", BY_ASSIGNMENT, 8 * sizeof(int), 1, IN_FADERS},
+  T_VALUE(VcaOn, "VCA in use", IN_FADERS),
+  T_VALUE(MixName, "mix name", IN_FADERS),
+  T_VALUE(DeviceName, "device", IN_PREFS), T_VALUE(PlayMode, "play mode", IN_PREFS),
+  T_VALUE(PreviewOn, "preview", IN_PREFS), T_VALUE(PreviewArray, "preview time", IN_PREFS),
+  T_VALUE(XinArray, "Xin", IN_PREFS), T_VALUE(XoutArray, "Xout", IN_PREFS),
+  T_VALUE(HeadTailArray, "head / tail", IN_PREFS), T_VALUE(OutbitsStore, "output bits", IN_PREFS),
+  T_VALUE(PanlawStore, "pan law", IN_PREFS), T_VALUE(DitherBits, "dither", IN_PREFS),
+  T_VALUE(monoOn, "mono", IN_PREFS), T_VALUE(Path, "path to vorlax4", IN_PREFS),
+  T_VALUE(WavDirName, "wave directory", IN_PREFS), T_VALUE(MixDirName, "mix directory", IN_PREFS),
+  T_VALUE(LaunchCommand, "launch command", IN_PREFS), T_VALUE(color, "colour", IN_PREFS),
+};
+
+size_t ModelSize() {
+  size_t n = 0;
+  for (const ModelTable& t : ModelTables) n += t.size;
+  return n;
+}
+
+static void SlotName(int slot, char* out, size_t n) {
+  if (slot == 0)
+    snprintf(out, n, "master");
+  else if (slot <= NUM_INPUTS)
+    snprintf(out, n, "channel %i", slot);
+  else if (slot <= GroupSlot(NUM_GROUPS))
+    snprintf(out, n, "submix %i", slot - GroupSlot(0));
+  else
+    snprintf(out, n, "VCA %i", slot - VcaSlot(0));
+}
+
+void DescribeModelByte(int t, size_t offset, char* out, size_t n) {
+  const ModelTable& m = ModelTables[t];
+  int i = m.first + (int)(offset / m.element);
+  char slot[32];
+  switch (m.layout) {
+    case BY_CELL:
+      SlotName(i / NUM_ROWS, slot, sizeof slot);
+      snprintf(out, n, "%s, %s, time index %i", m.name, slot, i % NUM_ROWS + 1);
+      break;
+    case BY_SLOT:
+      SlotName(i, slot, sizeof slot);
+      snprintf(out, n, "%s, %s", m.name, slot);
+      break;
+    case BY_ASSIGNMENT: snprintf(out, n, "%s, channel %i", m.name, i); break;
+    case BY_ROW: snprintf(out, n, "%s, time index %i", m.name, i + 1); break;
+    case BY_VALUE: snprintf(out, n, "%s", m.name); break;
+  }
+}
+
 size_t CopyField(char* dst, size_t n, const char* src) {
   if (n == 0) return 0;
   size_t len = src ? strnlen(src, n - 1) : 0;

@@ -152,6 +152,35 @@ ORVANE_KEYWORDS(ORVANE_DECLARE_KEYWORD)
 enum { NUM_KEYWORDS = 52 };
 extern const char* const Keywords[NUM_KEYWORDS];
 
+// Every table of the mix, one row each, for handling the model as a whole:
+// comparing it with a copy, copying parts of it, naming an element that
+// changed. Tables that two files share are split by slot so that each row
+// lives in one file. Working state (CNL, tbuffer) is not part of the mix.
+enum TableLayout {
+  BY_CELL,        // automation plane: element slot * 512 + row
+  BY_SLOT,        // one element per channel slot (first = slot of element 0)
+  BY_ASSIGNMENT,  // one element per input channel (first = channel of element 0)
+  BY_ROW,         // one element per time-index row
+  BY_VALUE        // a setting of the mix as a whole
+};
+enum MixFile { IN_FADERS = 1, IN_TRACKS = 2, IN_PREFS = 4, ALL_MIX_FILES = 7 };
+struct ModelTable {
+  void* data;
+  size_t size;          // bytes
+  const char* name;     // as the windows label it
+  TableLayout layout;
+  size_t element;       // bytes of one element
+  int first;            // slot, channel or row of element 0
+  int file;             // the MixFile that stores it
+};
+enum { NUM_MODEL_TABLES = 59 };
+extern const ModelTable ModelTables[NUM_MODEL_TABLES];
+// Total bytes of all model tables.
+size_t ModelSize();
+// Names the element at byte offset of table t for the user, e.g.
+// "volume, channel 2, time index 3"; always NUL-terminated.
+void DescribeModelByte(int t, size_t offset, char* out, size_t n);
+
 // Puts every table into its default state, in the documented order.
 void ClearInternalArrays();
 

@@ -34,6 +34,12 @@ void SetPoint(int slot, int row, double t, float volume, float ramp = 0, float o
 
 // Builds every window of the editor once per test binary (no display
 // needed) on a freshly reset model, as main does before the event loop.
+// The questions the editor asks go to AnswerForTests, which answers
+// test_answer (at first 2: go ahead, "Replace it", "Quit without storing")
+// and counts them.
 void BuildEditorOnce();
+extern int test_answer;
+extern int questions_asked;
+extern std::string last_question;
 
 #endif

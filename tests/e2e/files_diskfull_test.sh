@@ -13,7 +13,9 @@ cp "$ORVANE_SRC/examples/demo/"*.txt "$WORK/"
 ORVANE_PID=$!
 window_id Orvane >/dev/null
 
+# The folder holds a mix this run did not recall: the store asks first.
 keys_to Orvane ctrl+s
+answer "Replace mix files" other
 for i in $(seq 1 50); do grep -q "faders.txt not saved" "$WORK/.stdout" && break; sleep 0.1; done
 grep -qx "faders.txt not saved: File too large" "$WORK/.stdout" || fail "no report: $(cat "$WORK/.stdout")"
 grep -qx "prefs.txt not saved: File too large" "$WORK/.stdout" || fail "prefs.txt: $(cat "$WORK/.stdout")"

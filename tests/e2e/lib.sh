@@ -62,11 +62,17 @@ start_orvane() {
   window_id Orvane >/dev/null
 }
 
-# The X window id of the window titled exactly NAME (waits up to 30 s).
+# The title pattern of window NAME: the control window ("Orvane") carries the
+# mix name and a mark while changes are unsaved ("Orvane - MyMix *").
+title_of() {
+  if [ "$1" = Orvane ]; then echo '^Orvane( - .*)?$'; else echo "^$1\$"; fi
+}
+
+# The X window id of the window titled NAME (waits up to 30 s).
 window_id() {
   local id i
   for i in $(seq 1 300); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
+    id=$(xdotool search --onlyvisible --name "$(title_of "$1")" 2>/dev/null | head -n 1 || true)
     [ -n "$id" ] && { echo "$id"; return 0; }
     sleep 0.1
   done
@@ -74,7 +80,7 @@ window_id() {
 }
 
 # True when a window titled NAME is mapped.
-window_visible() { xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
+window_visible() { xdotool search --onlyvisible --name "$(title_of "$1")" >/dev/null 2>&1; }
 
 # Waits until no visible window has the title NAME.
 wait_hidden() {
@@ -160,3 +166,17 @@ copy_text() {
 
 # The control window's status line.
 status_line() { copy_text Orvane 190 25; }
+
+# Answers the question in the dialog titled TITLE with its first button
+# (cancel: Escape), its second (default: Return) or its third (other).
+answer() {
+  local id; id=$(window_id "$1")
+  xdotool windowfocus --sync "$id" 2>/dev/null || xdotool windowfocus "$id"
+  sleep 0.2
+  case "$2" in
+    cancel) xdotool key Escape ;;
+    default) xdotool key Return ;;
+    other) xdotool key shift+Tab space ;;
+  esac
+  wait_hidden "$1"
+}
