@@ -12,14 +12,11 @@ elif unshare -rm true 2>/dev/null; then NS="unshare -rm"
 else echo "fault_readonly: skipped: no private mount namespace can be made here"; exit 0
 fi
 e2e_setup
-cp "$ORVANE_SRC/examples/demo/"*.txt "$WORK/"
-(cd "$WORK" && sha256sum faders.txt tracks.txt prefs.txt) >"$WORK/.before"
+demo_files .before
 # A stand-in engine, outside the read-only directory, that would leave a
 # mark beside itself (it must never run).
-ENGINE=$(mktemp -d /tmp/orvane-e2e-engine-XXXXXX)
-trap '_e2e_cleanup; rm -rf "$ENGINE"' EXIT
-printf '#!/bin/sh\ntouch "%s/ran"\n' "$ENGINE" >"$ENGINE/vorlax4"
-chmod +x "$ENGINE/vorlax4"
+stand_in_engine <<<'#!/bin/sh
+touch "$(dirname "$0")/ran"'
 
 # The outputs are opened before the mount, so they stay writable.
 orvane_apart

@@ -3,16 +3,13 @@
 # search path, in the working directory; an engine that fails is reported.
 source "$(dirname "$0")/lib.sh"
 e2e_setup
-ENGINE=$(mktemp -d /tmp/orvane-e2e-engine-XXXXXX)
-trap '_e2e_cleanup; rm -rf "$ENGINE"' EXIT
-cat >"$ENGINE/vorlax4" <<'SH'
+stand_in_engine <<'SH'
 #!/bin/sh
 pwd > ran-in.txt
 cat faders.txt tracks.txt prefs.txt > given.txt
 [ -e fail-next ] && exit 3
 exit 0
 SH
-chmod +x "$ENGINE/vorlax4"
 E2E_PATH=$ENGINE start_orvane
 
 keys_to Orvane ctrl+m

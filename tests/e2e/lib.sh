@@ -38,6 +38,22 @@ e2e_setup() {
   trap _e2e_cleanup EXIT
 }
 
+# A stand-in vorlax4, its script read from standard input, in a directory of
+# its own ($ENGINE, removed at exit), for E2E_PATH=$ENGINE start_orvane.
+stand_in_engine() {
+  ENGINE=$(mktemp -d /tmp/orvane-e2e-engine-XXXXXX)
+  trap '_e2e_cleanup; rm -rf "$ENGINE"' EXIT
+  cat >"$ENGINE/vorlax4"
+  chmod +x "$ENGINE/vorlax4"
+}
+
+# The demo's three files in the working directory, their sums in $WORK/FILE
+# (check with: (cd "$WORK" && sha256sum -c --quiet FILE)).
+demo_files() {
+  cp "$ORVANE_SRC/examples/demo/"*.txt "$WORK/"
+  (cd "$WORK" && sha256sum faders.txt tracks.txt prefs.txt) >"$WORK/$1"
+}
+
 # An editor with an empty "Path to Vorlax4" runs the vorlax4 beside it
 # before the search path's: for a stand-in engine on the search path, this
 # copies the editor once into a directory of its own, $E2E_OWN.

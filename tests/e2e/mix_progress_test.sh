@@ -8,9 +8,7 @@
 # reasons shows all three in the "Mix report" window.
 source "$(dirname "$0")/lib.sh"
 e2e_setup
-ENGINE=$(mktemp -d /tmp/orvane-e2e-engine-XXXXXX)
-trap '_e2e_cleanup; rm -rf "$ENGINE"' EXIT
-cat >"$ENGINE/vorlax4" <<'SH'
+stand_in_engine <<'SH'
 #!/bin/sh
 echo $$ >engine.pid
 if [ -e fail-next ]; then
@@ -27,7 +25,6 @@ mv .partial.wav out.wav
 echo "out.wav: 2.500 s, 48000 Hz, 2 ch, 24 bit, peak -1.50 dBFS, 0 clipped, rendered in 5.10 s (1.0x realtime)"
 echo done >&3
 SH
-chmod +x "$ENGINE/vorlax4"
 E2E_PATH=$ENGINE start_orvane
 id=$(window_id Orvane)
 

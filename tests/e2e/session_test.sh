@@ -8,12 +8,9 @@
 # without storing" ends with status 0 and the files as they were.
 source "$(dirname "$0")/lib.sh"
 e2e_setup
-cp "$ORVANE_SRC/examples/demo/"*.txt "$WORK/"
-(cd "$WORK" && sha256sum faders.txt tracks.txt prefs.txt) >"$WORK/.demo"
-ENGINE=$(mktemp -d /tmp/orvane-e2e-engine-XXXXXX)
-trap '_e2e_cleanup; rm -rf "$ENGINE"' EXIT
-printf '#!/bin/sh\ntouch "%s/ran"\n' "$ENGINE" >"$ENGINE/vorlax4"
-chmod +x "$ENGINE/vorlax4"
+demo_files .demo
+stand_in_engine <<<'#!/bin/sh
+touch "$(dirname "$0")/ran"'
 E2E_PATH=$ENGINE start_orvane
 unsaved() { xdotool search --onlyvisible --name '^Orvane - Demo \*$' >/dev/null 2>&1; }
 
