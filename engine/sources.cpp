@@ -8,16 +8,8 @@
 #include <cstring>
 
 #include "engine.h"
+#include "files/files.h"
 #include "model/model.h"
-
-bool IsSilentName(const char* name) { return name[0] == 0 || strcmp(name, "----") == 0; }
-
-std::string SourcePath(const char* name) {
-  if (name[0] == '/' || WavDirName[0] == 0) return name;
-  std::string dir = WavDirName;
-  if (dir.back() != '/') dir += '/';
-  return dir + name;
-}
 
 static std::string Described(const Source& s) {
   return s.path + " (channel " + std::to_string(s.channel) + ")";

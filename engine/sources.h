@@ -25,11 +25,6 @@ struct Source {
   std::vector<unsigned char> bytes;   // the same, as raw PCM
 };
 
-// True for a name that plays nothing: empty, or the placeholder "----".
-bool IsSilentName(const char* name);
-// Where the file of a channel named name is looked up: as it stands when
-// absolute, else in WavDirName when set, else in the working directory.
-std::string SourcePath(const char* name);
 
 // Opens the source of every input channel with a name that plays (headers
 // only, no audio read). Every missing or unusable file, and every sample rate

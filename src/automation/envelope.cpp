@@ -16,6 +16,7 @@
 
 #include <FL/Fl.H>
 
+#include "../files/files.h"
 #include "../model/model.h"
 
 // At most this many peaks a file: long files get longer bins.
@@ -55,13 +56,7 @@ static std::deque<std::string> Waiting;
 static EnvelopeJob* Reading;  // the job of the thread at work, if any
 static void (*Arrived)();
 
-std::string WavePath(const char* name) {
-  if (name[0] == 0 || strcmp(name, "----") == 0) return "";
-  if (name[0] == '/' || WavDirName[0] == 0) return name;
-  std::string dir = WavDirName;
-  if (dir.back() != '/') dir += '/';
-  return dir + name;
-}
+std::string WavePath(const char* name) { return IsSilentName(name) ? "" : SourcePath(name); }
 
 static std::unique_ptr<Envelope> ReadEnvelope(const std::string& path) {
   SF_INFO info;

@@ -24,6 +24,11 @@ std::string BuildPrefsText(const std::string& old);
 // Like the tracks writer, names unnamed channels below the last one "----"
 // and mutes them in the model.
 std::string BuildTracksText();
+// True for a track name that plays nothing: empty, or the placeholder "----".
+bool IsSilentName(const char* name);
+// Where the wave file of a track named name is looked up: as it stands when
+// absolute, else in WavDirName when set, else in the working directory.
+std::string SourcePath(const char* name);
 
 // --- faders.txt, step by step ---
 std::string& ScrubEffects(std::string& text);      // mix-name line + kept lines

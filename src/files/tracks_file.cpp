@@ -1,6 +1,7 @@
 // tracks.txt: the track list writer and reader.
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "files.h"
 #include "text.h"
@@ -110,4 +111,13 @@ int LoadTracksFile() {
   snprintf(tbuffer, TBUF_LEN, "Read %li bytes from tracks.txt", (long)text.size());
   ParseTracksText(text.data(), text.size());
   return 1;
+}
+
+bool IsSilentName(const char* name) { return name[0] == 0 || strcmp(name, "----") == 0; }
+
+std::string SourcePath(const char* name) {
+  if (name[0] == '/' || WavDirName[0] == 0) return name;
+  std::string dir = WavDirName;
+  if (dir.back() != '/') dir += '/';
+  return dir + name;
 }
