@@ -26,7 +26,7 @@ bool LoadMixFiles(std::vector<std::string>* errors);
 struct RenderOptions {
   std::string output;     // the file to write; empty: MixDirName/MixName.wav
   bool progress = false;  // an updating "rendering NAME: N%" line on stderr
-  int blockFrames = 4096; // frames per processing block
+  int blockFrames = 16384; // frames per processing block
   int threads = 0;        // worker threads for the channels; 0: one per core
   // Set once a block to the share of the render done (0..100), when given.
   std::atomic<int>* percent = nullptr;

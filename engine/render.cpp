@@ -17,6 +17,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <functional>
+#include <memory>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -580,13 +581,20 @@ int RenderModel(const RenderOptions& options, RenderReport* report,
   workers.Start(nthreads);
   MasterStage master;
   if (pipelined) master.Start(Master);
-  std::atomic<int> nextStrip;
+  std::unique_ptr<std::atomic<int>[]> nextStrip(new std::atomic<int>[nthreads]);
   long long b = 0;
   for (long long p0 = pBegin; p0 < pEnd && ok && !failed && !Cancelled(); p0 += B, b++) {
     const int n = int(std::min<long long>(B, pEnd - p0));
-    nextStrip = 0;
-    workers.Run([&](int) {
-      for (size_t i; (i = size_t(nextStrip++)) < strips.size();) RunStrip(&strips[i], p0, n, dc);
+    for (int w = 0; w < nthreads; w++) nextStrip[w] = 0;
+    workers.Run([&](int w) {
+      // Its own strips first (w, w + nthreads, ...), whose states stay in
+      // its core's cache from block to block, then what is left of the
+      // others'.
+      const int ns = int(strips.size());
+      for (int k = 0; k < nthreads; k++) {
+        const int v = (w + k) % nthreads;
+        for (int j; (j = nextStrip[v]++ * nthreads + v) < ns;) RunStrip(&strips[j], p0, n, dc);
+      }
     });
     for (Strip& s : strips)
       if (s.failed && ok) {
