@@ -101,6 +101,13 @@ static bool WriteWords(WavOut* out, int n, std::string* error) {
     return false;
   }
   out->frames += n;
+  // Writeback starts as the render goes, so that the sync that ends the save
+  // waits for the last blocks only, not for the whole file.
+  long long written = out->frames * out->channels * (out->bits / 8);
+  if (written - out->flushed >= (8 << 20)) {
+    sync_file_range(out->fd, out->flushed, 0, SYNC_FILE_RANGE_WRITE);
+    out->flushed = written;
+  }
   return true;
 }
 

@@ -19,6 +19,7 @@ struct WavOut {
   int fd = -1;
   int bits = 24, channels = 2, dither = 0;
   long long frames = 0;    // frames written
+  long long flushed = 0;   // bytes whose writeback has been started
   double peak = 0;         // largest absolute sample before clipping, in LSB
   long long clipped = 0;   // samples clipped
   std::vector<int> words;  // interleaved output of one block
