@@ -139,7 +139,7 @@ static double Median(std::vector<double> v) {
 }
 
 int main(int argc, char** argv) {
-  double seconds = argc > 1 ? atof(argv[1]) : 180;
+  double seconds = argc > 1 ? atof(argv[1]) : 300;
   int rounds = argc > 2 ? atoi(argv[2]) : 5;
   if (seconds <= 0 || rounds <= 0) {
     fprintf(stderr, "usage: engine_bench [SECONDS [ROUNDS]]\n");

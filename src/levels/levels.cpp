@@ -16,7 +16,7 @@ static const float kLoudestGain = 1e6f;
 // among the levels that move in it.
 static const double kToleranceDb = 0.008;
 // Frames between two exact evaluations of a move, at most.
-static const int kSpan = 32;
+static const int kSpan = 128;
 
 double RowSeconds(int row) {
   return IndexMin[row] * 60.0 + IndexSec[row] + IndexMsec[row] / 1000.0;
@@ -186,9 +186,12 @@ static void MulMove(const LevelMove& m, double j, int n, float* g, double tol) {
     double gb = Gain(xs2), step = (gb - ga) / h;
     const int base = int(a - j);  // g[base + i] is frame a + i
     const int from = int(std::max(a, j) - a), to = int(std::min(a + h, last) - a);
+    // In single precision, which the gains are (some 1e-6 dB).
+    const float fa = float(ga), fstep = float(step), silent = float(kSilentGain);
+    float* gb0 = g + base;
     for (int i = from; i < to; i++) {
-      double v = ga + step * i;
-      g[base + i] = std::min(g[base + i] * float(v > kSilentGain ? v : 0.0), kLoudestGain);
+      float v = fa + fstep * float(i);
+      gb0[i] = std::min(gb0[i] * (v > silent ? v : 0.0f), kLoudestGain);
     }
     a += h, xs = xs2, ga = gb;
   }
