@@ -200,6 +200,9 @@ __attribute__((target("avx2"))) static void DecodeAvx2(const unsigned char* b, i
 }
 #endif
 
+static bool plainDecode = false;
+void ForcePlainDecode(bool plain) { plainDecode = plain; }
+
 // Reads up to want frames of raw little-endian PCM into left and right.
 // Returns the frames read.
 static sf_count_t ReadRaw(Source* s, int want, float* left, float* right) {
@@ -210,7 +213,7 @@ static sf_count_t ReadRaw(Source* s, int want, float* left, float* right) {
   sf_count_t frames = got / sf_count_t(frameBytes);
 #if defined(__x86_64__)
   static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) {
+  if (avx2 && !plainDecode) {
     DecodeAvx2(s->bytes.data(), s->rawBytes, right != nullptr, frames, left, right);
     return frames;
   }

@@ -51,4 +51,8 @@ void ReportNonFinite(const std::vector<Source>& sources, RenderReport* report);
 // and counted. False, with failed and error set, on a read error.
 bool ReadSource(Source* source, long long k, int n, float* left, float* right);
 
+// Decodes with the plain build even where the processor has a faster one
+// (tests compare the two).
+void ForcePlainDecode(bool plain);
+
 #endif

@@ -21,6 +21,7 @@
 #include "../files/fault_env.h"
 #include "engine.h"
 #include "model/model.h"
+#include "sources.h"
 #include "testlib.h"
 
 namespace {
@@ -91,7 +92,7 @@ void ResetModel() {
 }
 void SetName(int slot, const char* name) { CopyField(NameBuffer[slot], NAME_LEN, name); }
 // A constant source as channel slot.
-void Source(int slot, const char* name, double v, double seconds, int channels = 2) {
+void ConstantSource(int slot, const char* name, double v, double seconds, int channels = 2) {
   Constant(name, v, seconds, channels);
   SetName(slot, name);
 }
@@ -149,7 +150,7 @@ TEST_F(Mix, PlainMixEqualsSoxWithinOneLsb) {
 }
 
 TEST_F(Mix, AutomationRampShapeOffsetAndTakeOver) {
-  Source(1, "a.wav", 0.5, 4);
+  ConstantSource(1, "a.wav", 0.5, 4);
   SetPoint(1, 0, 0, -12, 2);  // 0 -> -12 dB over 2 s
   Wav w = Render();
   EXPECT_EQ(4 * kRate, w.frames);
@@ -171,13 +172,13 @@ TEST_F(Mix, AutomationRampShapeOffsetAndTakeOver) {
     EXPECT_NEAR(db, LevelAt(w, at), 0.01) << at;
   // The last move sets the length: the master's ends at 1.75 s.
   ResetModel();
-  Source(1, "a.wav", 0.25, 1);
+  ConstantSource(1, "a.wav", 0.25, 1);
   SetPoint(0, 0, 1.0, -10, 0.5, 0.25);
   EXPECT_EQ(7 * kRate / 4, Render().frames);
 }
 
 TEST_F(Mix, AutomationStepsVcaSubmixMasterAndRowsInUse) {
-  Source(1, "a.wav", 0.5, 2);
+  ConstantSource(1, "a.wav", 0.5, 2);
   // At once at 0.5 s: from the point's frame, a raised cosine in gain over
   // the shortest move (5 ms, 40 frames).
   SetPoint(1, 0, 0.5, -6);
@@ -323,7 +324,7 @@ TEST_F(Mix, AbsurdTimesAreRefusedNotOverflowed) {
 }
 
 TEST_F(Mix, PanLawsAndBalance) {
-  Source(1, "m.wav", 0.5, 0.1, 1);
+  ConstantSource(1, "m.wav", 0.5, 0.1, 1);
   double l, r;
   auto Gains = [&](float p, float law) {  // of a mono source at pan p
     Pan[1] = p;
@@ -351,7 +352,7 @@ TEST_F(Mix, PanLawsAndBalance) {
   Gains(-50, 0);  // law 0: balance
   EXPECT_NEAR(1.0, l, 1e-6);
   EXPECT_NEAR(0.5, r, 1e-6);
-  Source(1, "s.wav", 0.5, 0.1);  // a stereo source is balanced: p > 0 lowers the left only
+  ConstantSource(1, "s.wav", 0.5, 0.1);  // a stereo source is balanced: p > 0 lowers the left only
   Pan[1] = 25;
   Wav w = Render();
   EXPECT_NEAR(0.375, w.value(5, 0), 1e-6);
@@ -365,7 +366,7 @@ TEST_F(Mix, RoutingThroughSubmixesSoloAndMute) {
     ResetModel();
     for (int i = 0; i < 3; i++) {
       std::string name = "c" + std::to_string(i + 1) + ".wav";
-      Source(i + 1, name.c_str(), 0.25 / (1 << i), 0.1);
+      ConstantSource(i + 1, name.c_str(), 0.25 / (1 << i), 0.1);
     }
   };
   auto Left = [] { return Render().value(20, 0); };
@@ -474,7 +475,7 @@ TEST_F(Mix, LookAheadKeepsEveryStageAligned) {
 }
 
 TEST_F(Mix, OutputSilenceDitherAndMono) {
-  Source(1, "z.wav", 0, 1);
+  ConstantSource(1, "z.wav", 0, 1);
   OutbitsStore = 16;
   RenderReport r;
   ASSERT_EQ(0, RenderTo("out.wav", nullptr, &r));
@@ -510,7 +511,7 @@ TEST_F(Mix, OutputSilenceDitherAndMono) {
 }
 
 TEST_F(Mix, OutputHeadTailAndClipping) {
-  Source(1, "s.wav", 0.9, 1, 1);
+  ConstantSource(1, "s.wav", 0.9, 1, 1);
   PanlawStore = 0;  // balance: the mono source at full level on both sides
   HeadTailArray[0] = 0.25;
   HeadTailArray[1] = 0.5;
@@ -611,7 +612,7 @@ TEST_F(Mix, DefaultPathAndSafeReplacement) {
   EXPECT_NE(std::string::npos, errors[0].find("No such file or directory")) << errors[0];
   // A disk that fills up during the render: the old file stays as it was
   // and no temporary file is left.
-  Source(1, "long.wav", 0.1, 4);
+  ConstantSource(1, "long.wav", 0.1, 4);
   WriteFileBytes("out.wav", "previous render");
   pid_t pid = fork();
   if (pid == 0) {
@@ -695,6 +696,48 @@ TEST_F(Mix, SourceFormatsAndLengths) {
   }
 }
 
+// 16- and 24-bit PCM, mono and stereo, of lengths around the decoders'
+// rounds, read in blocks from before the start to past the end by both
+// builds: exactly libsndfile's floats, silence outside.
+TEST_F(Mix, RawSourcesReadAsLibsndfileReadsThem) {
+  for (int bits : {16, 24})
+    for (int channels : {1, 2})
+      for (long long frames : {1, 3, 8, 9, 4101}) {
+        ResetModel();
+        WriteWav("s.wav", kRate, channels, frames, Noise, bits);
+        SetName(1, "s.wav");
+        SF_INFO info = {};
+        SNDFILE* f = sf_open("s.wav", SFM_READ, &info);
+        std::vector<float> want(size_t(frames) * channels);
+        sf_readf_float(f, want.data(), frames);
+        sf_close(f);
+        for (bool plain : {true, false}) {
+          SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(channels) + " ch, " +
+                       std::to_string(frames) + " frames" + (plain ? ", plain" : ""));
+          ForcePlainDecode(plain);
+          std::vector<Source> sources;
+          std::vector<std::string> errors;
+          int rate = 0;
+          ASSERT_TRUE(OpenSources(&sources, &rate, &errors));
+          const int block = 1000;
+          std::vector<float> l(block), r(block);
+          for (long long k = -5; k < frames + block; k += block) {
+            ASSERT_TRUE(ReadSource(&sources[0], k, block, l.data(), r.data()));
+            for (int i = 0; i < block; i++) {
+              long long at = k + i;
+              bool in = at >= 0 && at < frames;
+              ASSERT_EQ(in ? want[size_t(at) * channels] : 0.0f, l[i]) << at;
+              if (channels == 2) {
+                ASSERT_EQ(in ? want[size_t(at) * 2 + 1] : 0.0f, r[i]) << at;
+              }
+            }
+          }
+          CloseSources(&sources);
+        }
+        ForcePlainDecode(false);
+      }
+}
+
 // What each of the three files says reaches the output, through the
 // editor's readers.
 TEST_F(Mix, ThreeFilesReachTheOutput) {
@@ -739,7 +782,7 @@ TEST_F(Mix, ThreeFilesReachTheOutput) {
 // recording stays as it was.
 TEST_F(Mix, OutputThatIsOneOfTheSourcesIsRefused) {
   mkdir("audio", 0755);
-  Source(3, "audio/drums.wav", 0.25, 0.5);
+  ConstantSource(3, "audio/drums.wav", 0.25, 0.5);
   const std::string recording = ReadFileBytes("audio/drums.wav");
   link("audio/drums.wav", "hard.wav");
   symlink("audio/drums.wav", "soft.wav");
@@ -810,7 +853,7 @@ TEST_F(Mix, NonFiniteSourceSamplesAreZeroAndCounted) {
 // The output is saved as the mix files are: through a symbolic link into its
 // target, and partial files of renders that were killed are cleared.
 TEST_F(Mix, OutputSavedThroughLinksAndDeadRendersCleared) {
-  Source(1, "s.wav", 0.25, 0.25);
+  ConstantSource(1, "s.wav", 0.25, 0.25);
   mkdir("renders", 0755);
   WriteFileBytes("renders/mix.wav", "previous render");
   symlink("renders/mix.wav", "out.wav");
