@@ -1,8 +1,10 @@
 // engine_bench [SECONDS [ROUNDS]]: the render engine against sox's plain mix.
 // Generates 32 stereo 24-bit 48 kHz sources of SECONDS each with sox, then
-// for each case alternates `sox -m -v 1 ...` on the case's sources and
-// `vorlax4` on the case's mix, ROUNDS times each, and compares the median
-// times. The cases:
+// runs ROUNDS rounds, each of which runs every case in turn: `sox -m -v 1
+// ...` on the case's sources, then `vorlax4` on the case's mix. The medians
+// of the rounds are compared; as every round holds every case, a machine
+// that slows down or speeds up during the run affects them all alike. The
+// cases:
 //   bypass   16 channels, no effect
 //   full     16 channels, every effect, both reverbs
 //   session  32 channels, each with high pass, two bands, high shelf and a
@@ -179,19 +181,21 @@ int main(int argc, char** argv) {
                {"full", 16, FullText()},
                {"session", kSources, SessionText(false, seconds)},
                {"dense", kSources, SessionText(true, seconds)}};
-  for (Case& c : cases) {
-    std::string tracks;
-    std::vector<std::string> sox = {"sox", "-D", "-m"};
-    for (int n = 1; n <= c.sources; n++) {
-      snprintf(name, sizeof name, "src%02d.wav", n);
-      tracks += std::to_string(n) + " " + name + " +\n";
-      sox.insert(sox.end(), {"-v", "1", name});
-    }
-    sox.insert(sox.end(), {"-b", "24", "sox.wav"});
-    Write(dir + "/tracks.txt", tracks + "end\n");
-    Write(dir + "/faders.txt", c.faders);
-    std::vector<double> tSox, tEngine, cSox, cEngine;
-    for (int r = 0; r < rounds; r++) {
+  struct Times {
+    std::vector<double> sox, engine, soxCpu, engineCpu;
+  } times[4];
+  for (int r = 0; r < rounds; r++) {
+    for (int c = 0; c < 4; c++) {
+      std::string tracks;
+      std::vector<std::string> sox = {"sox", "-D", "-m"};
+      for (int n = 1; n <= cases[c].sources; n++) {
+        snprintf(name, sizeof name, "src%02d.wav", n);
+        tracks += std::to_string(n) + " " + name + " +\n";
+        sox.insert(sox.end(), {"-v", "1", name});
+      }
+      sox.insert(sox.end(), {"-b", "24", "sox.wav"});
+      Write(dir + "/tracks.txt", tracks + "end\n");
+      Write(dir + "/faders.txt", cases[c].faders);
       double ca = 0, cb = 0;
       double a = Timed(dir, sox, &ca);
       double b = Timed(dir, {engine, "-q", "-o", "engine.wav"}, &cb);
@@ -200,22 +204,26 @@ int main(int argc, char** argv) {
         system(("rm -rf " + dir).c_str());
         return 1;
       }
-      tSox.push_back(a);
-      tEngine.push_back(b);
-      cSox.push_back(ca);
-      cEngine.push_back(cb);
-      printf("%s round %d: sox %.3f s (cpu %.3f s), vorlax4 %.3f s (cpu %.3f s)\n", c.name, r + 1,
-             a, ca, b, cb);
+      times[c].sox.push_back(a);
+      times[c].engine.push_back(b);
+      times[c].soxCpu.push_back(ca);
+      times[c].engineCpu.push_back(cb);
+      printf("%s round %d: sox %.3f s (cpu %.3f s), vorlax4 %.3f s (cpu %.3f s)\n",
+             cases[c].name, r + 1, a, ca, b, cb);
       fflush(stdout);
     }
-    c.engine = Median(tEngine);
-    c.ratio = c.engine / Median(tSox);
+  }
+  for (int c = 0; c < 4; c++) {
+    const Times& t = times[c];
+    cases[c].engine = Median(t.engine);
+    cases[c].ratio = cases[c].engine / Median(t.sox);
     // On a machine busy with other work the processor time says what the
     // wall-clock time cannot: how much work each did.
-    printf("%s: sox median %.3f s, vorlax4 median %.3f s, ratio %.3f (cpu ratio %.3f)\n", c.name,
-           Median(tSox), c.engine, c.ratio, Median(cEngine) / Median(cSox));
-    if (Median(tSox) < 3)
-      printf("%s: warning: sox took less than 3 s a round; run with more SECONDS\n", c.name);
+    printf("%s: sox median %.3f s, vorlax4 median %.3f s, ratio %.3f (cpu ratio %.3f)\n",
+           cases[c].name, Median(t.sox), cases[c].engine, cases[c].ratio,
+           Median(t.engineCpu) / Median(t.soxCpu));
+    if (Median(t.sox) < 3)
+      printf("%s: warning: sox took less than 3 s a round; run with more SECONDS\n", cases[c].name);
   }
   system(("rm -rf " + dir).c_str());
   printf("goals: bypass <= 0.2, full <= 1.0, session <= 0.5, dense <= 1.2 x session\n");
