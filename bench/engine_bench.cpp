@@ -177,25 +177,23 @@ int main(int argc, char** argv) {
     int sources;
     std::string faders;
     double ratio = -1, engine = -1;
+    std::vector<double> soxTimes = {}, engineTimes = {}, soxCpu = {}, engineCpu = {};
   } cases[] = {{"bypass", 16, "BenchMix\n\nend\n"},
                {"full", 16, FullText()},
                {"session", kSources, SessionText(false, seconds)},
                {"dense", kSources, SessionText(true, seconds)}};
-  struct Times {
-    std::vector<double> sox, engine, soxCpu, engineCpu;
-  } times[4];
   for (int r = 0; r < rounds; r++) {
-    for (int c = 0; c < 4; c++) {
+    for (Case& c : cases) {
       std::string tracks;
       std::vector<std::string> sox = {"sox", "-D", "-m"};
-      for (int n = 1; n <= cases[c].sources; n++) {
+      for (int n = 1; n <= c.sources; n++) {
         snprintf(name, sizeof name, "src%02d.wav", n);
         tracks += std::to_string(n) + " " + name + " +\n";
         sox.insert(sox.end(), {"-v", "1", name});
       }
       sox.insert(sox.end(), {"-b", "24", "sox.wav"});
       Write(dir + "/tracks.txt", tracks + "end\n");
-      Write(dir + "/faders.txt", cases[c].faders);
+      Write(dir + "/faders.txt", c.faders);
       double ca = 0, cb = 0;
       double a = Timed(dir, sox, &ca);
       double b = Timed(dir, {engine, "-q", "-o", "engine.wav"}, &cb);
@@ -204,26 +202,24 @@ int main(int argc, char** argv) {
         system(("rm -rf " + dir).c_str());
         return 1;
       }
-      times[c].sox.push_back(a);
-      times[c].engine.push_back(b);
-      times[c].soxCpu.push_back(ca);
-      times[c].engineCpu.push_back(cb);
-      printf("%s round %d: sox %.3f s (cpu %.3f s), vorlax4 %.3f s (cpu %.3f s)\n",
-             cases[c].name, r + 1, a, ca, b, cb);
+      c.soxTimes.push_back(a);
+      c.engineTimes.push_back(b);
+      c.soxCpu.push_back(ca);
+      c.engineCpu.push_back(cb);
+      printf("%s round %d: sox %.3f s (cpu %.3f s), vorlax4 %.3f s (cpu %.3f s)\n", c.name, r + 1,
+             a, ca, b, cb);
       fflush(stdout);
     }
   }
-  for (int c = 0; c < 4; c++) {
-    const Times& t = times[c];
-    cases[c].engine = Median(t.engine);
-    cases[c].ratio = cases[c].engine / Median(t.sox);
+  for (Case& c : cases) {
+    c.engine = Median(c.engineTimes);
+    c.ratio = c.engine / Median(c.soxTimes);
     // On a machine busy with other work the processor time says what the
     // wall-clock time cannot: how much work each did.
-    printf("%s: sox median %.3f s, vorlax4 median %.3f s, ratio %.3f (cpu ratio %.3f)\n",
-           cases[c].name, Median(t.sox), cases[c].engine, cases[c].ratio,
-           Median(t.engineCpu) / Median(t.soxCpu));
-    if (Median(t.sox) < 3)
-      printf("%s: warning: sox took less than 3 s a round; run with more SECONDS\n", cases[c].name);
+    printf("%s: sox median %.3f s, vorlax4 median %.3f s, ratio %.3f (cpu ratio %.3f)\n", c.name,
+           Median(c.soxTimes), c.engine, c.ratio, Median(c.engineCpu) / Median(c.soxCpu));
+    if (Median(c.soxTimes) < 3)
+      printf("%s: warning: sox took less than 3 s a round; run with more SECONDS\n", c.name);
   }
   system(("rm -rf " + dir).c_str());
   printf("goals: bypass <= 0.2, full <= 1.0, session <= 0.5, dense <= 1.2 x session\n");
